@@ -1,0 +1,66 @@
+#pragma once
+// The scheduled-task helper: reaches the Task Scheduler of the local or a remote computer,
+// opens one task and reads its most recent run time and last exit code. Platform failures
+// never raise here: Connect and OpenTask return false and leave the reason in ErrorText.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "core/counted_ref.h"
+#include "core/date_time.h"
+#include "core/errors.h"
+#include "platform/com_runtime.h"
+#include "platform/wide_text.h"
+
+namespace runwarden {
+
+// A scheduler, computer or task that cannot be reached or found, or a non-zero exit code:
+// the check is Bad.
+class ESchedTasksHelperError : public Exception {
+ public:
+  using Exception::Exception;
+};
+
+// UTF-16 units of the one conversion buffer that every name handed to the scheduler goes
+// through; it exists for the whole life of the program.
+inline constexpr std::size_t kWideNameBufferUnits = 512;
+
+// The result code given for a name of kWideNameBufferUnits bytes or more, which is refused
+// without a platform call: HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE).
+inline constexpr HResult kNameTooLong = static_cast<HResult>(0x800700CE);
+
+// Converts text into the shared buffer and returns it, zero-terminated; nullptr when the
+// text has kWideNameBufferUnits bytes or more. Each call overwrites the previous result.
+const char16_t* WideName(WideText& wideText, std::string_view text);
+
+class TSchedTasksHelper {
+ public:
+  TSchedTasksHelper(ComRuntime& com, WideText& wideText) : com_(com), wideText_(wideText) {}
+  TSchedTasksHelper(const TSchedTasksHelper&) = delete;
+  TSchedTasksHelper& operator=(const TSchedTasksHelper&) = delete;
+  // Releases ActivatedItem, then Task, then Scheduler.
+  virtual ~TSchedTasksHelper();
+
+  // host: empty for the local computer, else led by two backslashes.
+  bool Connect(std::string_view host);
+  // Requires a successful Connect. A failure leaves an earlier opened task readable.
+  bool OpenTask(std::string_view name);
+  // Most recent run in the addressed computer's local time; 0 when no task is open.
+  // Throws EConvertError when the scheduler's record is no valid date or time.
+  DateTime LastRunTime();
+  // Requires a successful OpenTask.
+  std::uint32_t LastExitCode();
+
+  const std::string& ErrorText() const { return errorText_; }
+
+ private:
+  ComRuntime& com_;
+  WideText& wideText_;
+  CountedRef<ITaskScheduler> Scheduler;
+  CountedRef<ITask> ActivatedItem;
+  CountedRef<ITask> Task;
+  std::string errorText_;
+};
+
+}  // namespace runwarden

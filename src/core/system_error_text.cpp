@@ -1,0 +1,30 @@
+#include "core/system_error_text.h"
+
+#include <array>
+#include <cstring>
+#include <string_view>
+
+#include "core/integer_text.h"
+
+namespace runwarden {
+namespace {
+
+bool IsBlankOrControl(char c) { return static_cast<unsigned char>(c) <= 32; }
+
+}  // namespace
+
+std::string SystemErrorText(LogonApi& logon, SystemErrorCode code) {
+  std::array<char, 512> buffer{};
+  const std::uint32_t stored =
+      logon.FormatMessageA(kFormatMessageFromSystem, code, 0, buffer.data(), buffer.size());
+  if (stored == 0) {
+    return "Cannot retrieve error description (error #" +
+           DecimalText(static_cast<std::int32_t>(code)) + ")";
+  }
+  std::string_view text(buffer.data(), strnlen(buffer.data(), buffer.size()));
+  while (!text.empty() && IsBlankOrControl(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsBlankOrControl(text.back())) text.remove_suffix(1);
+  return std::string(text);
+}
+
+}  // namespace runwarden

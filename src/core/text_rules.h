@@ -1,0 +1,40 @@
+#pragma once
+// Searching, comparing, case-mapping and replacing in 8-bit texts. Positions count from 1;
+// 0 means none.
+
+#include <bitset>
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace runwarden {
+
+// Bytes that begin a two-byte character in the ANSI code page; empty for single-byte
+// code pages and for UTF-8 locales.
+using LeadByteSet = std::bitset<256>;
+
+inline bool IsLeadByte(const LeadByteSet& leadBytes, char byte) {
+  return leadBytes.test(static_cast<unsigned char>(byte));
+}
+
+// Position of the first occurrence of part in text, case respected; 0 when either is
+// empty or part does not occur.
+std::size_t SubstringPosition(std::string_view part, std::string_view text);
+
+// Same length, same bytes; case respected.
+bool TextEquals(std::string_view a, std::string_view b);
+
+// A to Z become a to z; every other byte stays.
+std::string AsciiLowerCase(std::string_view text);
+
+// The platform's locale-aware upper-casing; a to z always become A to Z and the length
+// never changes. Implemented once per OS.
+std::string LocaleUpperCase(std::string_view text);
+
+// Every non-overlapping occurrence of pattern, found without regard to case and never
+// starting on the trail byte of a double-byte character, replaced by replacement. The
+// bytes that are not replaced come from text unchanged.
+std::string ReplaceAllIgnoringCase(std::string_view text, std::string_view pattern,
+                                   std::string_view replacement, const LeadByteSet& leadBytes);
+
+}  // namespace runwarden

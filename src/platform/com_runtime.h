@@ -1,0 +1,75 @@
+#pragma once
+// The COM run-time and the Task Scheduler 1.0 objects that the scheduled-task helper uses,
+// reduced to the operations the helper calls. The arguments and result codes are those of
+// the Windows interfaces; on Windows the objects are the real COM objects behind a thin
+// adapter, elsewhere another scheduler stands behind them.
+
+#include <cstdint>
+
+#include "platform/system_time.h"
+
+namespace runwarden {
+
+// A COM result: only 0 counts as success here, positive codes included among failures.
+using HResult = std::int32_t;
+
+struct Guid {
+  std::uint32_t Data1;
+  std::uint16_t Data2;
+  std::uint16_t Data3;
+  std::uint8_t Data4[8];
+  friend bool operator==(const Guid&, const Guid&) = default;
+};
+
+inline constexpr std::uint32_t kClassContextInprocServer = 1;
+
+inline constexpr Guid CLSID_CTaskScheduler = {
+    0x148BD52A, 0xA2AB, 0x11CE, {0xB1, 0x1F, 0x00, 0xAA, 0x00, 0x53, 0x05, 0x03}};
+inline constexpr Guid IID_ITaskScheduler = {
+    0x148BD527, 0xA2AB, 0x11CE, {0xB1, 0x1F, 0x00, 0xAA, 0x00, 0x53, 0x05, 0x03}};
+inline constexpr Guid IID_ITask = {
+    0x148BD524, 0xA2AB, 0x11CE, {0xB1, 0x1F, 0x00, 0xAA, 0x00, 0x53, 0x05, 0x03}};
+
+// A reference-counted object; Release of the last count destroys it.
+class CountedObject {
+ public:
+  virtual std::uint32_t AddRef() = 0;
+  virtual std::uint32_t Release() = 0;
+
+ protected:
+  ~CountedObject() = default;
+};
+
+// A scheduled work item (ITask through IScheduledWorkItem).
+class ITask : public CountedObject {
+ public:
+  virtual HResult GetMostRecentRunTime(SystemTime* lastRun) = 0;
+  virtual HResult GetExitCode(std::uint32_t* exitCode) = 0;
+
+ protected:
+  ~ITask() = default;
+};
+
+class ITaskScheduler : public CountedObject {
+ public:
+  // computer: zero-terminated UTF-16, led by two backslashes.
+  virtual HResult SetTargetComputer(const char16_t* computer) = 0;
+  // name: zero-terminated UTF-16; item receives a counted reference on success.
+  virtual HResult Activate(const char16_t* name, const Guid& iid, ITask** item) = 0;
+
+ protected:
+  ~ITaskScheduler() = default;
+};
+
+class ComRuntime {
+ public:
+  virtual ~ComRuntime() = default;
+  // Single-threaded apartment, null reserved argument.
+  virtual HResult CoInitialize() = 0;
+  virtual void CoUninitialize() = 0;
+  // outer is always null here; object receives a counted reference on success.
+  virtual HResult CoCreateInstance(const Guid& clsid, CountedObject* outer, std::uint32_t context,
+                                   const Guid& iid, ITaskScheduler** object) = 0;
+};
+
+}  // namespace runwarden

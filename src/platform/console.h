@@ -1,0 +1,18 @@
+#pragma once
+// Standard output of the console.
+
+#include <string_view>
+
+namespace runwarden {
+
+class Console {
+ public:
+  virtual ~Console() = default;
+  // One line of bytes, written unchanged and ended by the platform's line end.
+  virtual void WriteLine(std::string_view line) = 0;
+  // One line of code page 437 bytes (the banner's box drawing), shown as well as the
+  // terminal can show it; ended like WriteLine.
+  virtual void WriteCp437Line(std::string_view line) = 0;
+};
+
+}  // namespace runwarden

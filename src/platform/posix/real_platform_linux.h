@@ -1,0 +1,60 @@
+#pragma once
+// The Linux implementations of the platform interfaces.
+
+#include "platform/platform.h"
+
+namespace runwarden {
+
+class LinuxClock final : public Clock {
+ public:
+  SystemTime GetLocalTime() override;
+};
+
+class LinuxTimeZone final : public TimeZone {
+ public:
+  bool GetStandardBias(std::int32_t* biasMinutes) override;
+};
+
+class LinuxConsole final : public Console {
+ public:
+  void WriteLine(std::string_view line) override;
+  void WriteCp437Line(std::string_view line) override;
+};
+
+// No COM on Linux: initialisation succeeds and does nothing; the scheduler object is the
+// systemd manager where there is a backend for it.
+class LinuxComRuntime final : public ComRuntime {
+ public:
+  HResult CoInitialize() override { return 0; }
+  void CoUninitialize() override {}
+  HResult CoCreateInstance(const Guid& clsid, CountedObject* outer, std::uint32_t context,
+                           const Guid& iid, ITaskScheduler** object) override;
+};
+
+class LinuxWideText final : public WideText {
+ public:
+  int MultiByteToWideChar(std::uint32_t codePage, std::uint32_t flags, const char* bytes,
+                          int byteCount, char16_t* buffer, int capacity) override;
+};
+
+class LinuxLogonApi final : public LogonApi {
+ public:
+  bool LogonUserA(const char* user, const char* domain, const char* password,
+                  std::uint32_t logonType, std::uint32_t provider, TokenHandle* token) override;
+  bool ImpersonateLoggedOnUser(TokenHandle token) override;
+  bool RevertToSelf() override;
+  bool CloseHandle(TokenHandle token) override;
+  SystemErrorCode GetLastError() override;
+  std::uint32_t FormatMessageA(std::uint32_t flags, SystemErrorCode messageId,
+                               std::uint32_t languageId, char* buffer, std::uint32_t size) override;
+};
+
+class LinuxNetworkApi final : public NetworkApi {
+ public:
+  SystemErrorCode WNetAddConnection2A(const NetResource& resource, const char* password,
+                                      const char* user, std::uint32_t flags) override;
+  SystemErrorCode WNetCancelConnection2A(const char* name, std::uint32_t flags,
+                                         bool force) override;
+};
+
+}  // namespace runwarden

@@ -1,0 +1,19 @@
+#pragma once
+// Conversion of ANSI texts to UTF-16 for the Task Scheduler.
+
+#include <cstdint>
+
+namespace runwarden {
+
+inline constexpr std::uint32_t kThreadAnsiCodePage = 3;
+
+class WideText {
+ public:
+  virtual ~WideText() = default;
+  // MultiByteToWideChar: converts byteCount bytes (no terminator) into at most capacity
+  // units of buffer; returns the units written, 0 on failure.
+  virtual int MultiByteToWideChar(std::uint32_t codePage, std::uint32_t flags, const char* bytes,
+                                  int byteCount, char16_t* buffer, int capacity) = 0;
+};
+
+}  // namespace runwarden

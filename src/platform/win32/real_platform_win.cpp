@@ -1,0 +1,18 @@
+// The Windows platform as one set, alive until the program ends.
+#include "platform/win32/real_platform_win.h"
+
+namespace runwarden {
+
+Platform& RealPlatform() {
+  static WindowsComRuntime com;
+  static WindowsWideText wideText;
+  static WindowsLogonApi logon;
+  static WindowsNetworkApi network;
+  static WindowsClock clock;
+  static WindowsTimeZone timeZone;
+  static WindowsConsole console;
+  static Platform platform{com, wideText, logon, network, clock, timeZone, console};
+  return platform;
+}
+
+}  // namespace runwarden
