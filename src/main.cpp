@@ -1,10 +1,13 @@
 // runwarden: checks that one scheduled task last ran inside an expected time frame.
+#include "core/check_run.h"
 #include "platform/platform.h"
 #include "platform/program_arguments.h"
 
 int main(int argc, char** argv) {
-  runwarden::Platform& platform = runwarden::RealPlatform();
-  (void)runwarden::ProgramArguments(argc, argv, {});
-  platform.console.WriteLine("ScriptRes:Unknown:TimeFrame is required");
-  return 2;
+  using namespace runwarden;
+  Platform& platform = RealPlatform();
+  // Read once, before the check, and only read afterwards.
+  const RegionalSettings settings = ReadRegionalSettings(platform.locale);
+  const std::vector<std::string> arguments = ProgramArguments(argc, argv, settings.LeadBytes);
+  return static_cast<int>(RunCheck(arguments, platform, settings));
 }

@@ -5,6 +5,7 @@
 #include "platform/clock.h"
 #include "platform/com_runtime.h"
 #include "platform/console.h"
+#include "platform/locale_api.h"
 #include "platform/logon_api.h"
 #include "platform/network_api.h"
 #include "platform/time_zone.h"
@@ -20,6 +21,7 @@ struct Platform {
   Clock& clock;
   TimeZone& timeZone;
   Console& console;
+  LocaleApi& locale;
 };
 
 // The real implementations of this operating system; they live until the program ends.

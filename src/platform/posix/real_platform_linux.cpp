@@ -15,7 +15,8 @@ Platform& RealPlatform() {
   static LinuxClock clock;
   static LinuxTimeZone timeZone;
   static LinuxConsole console;
-  static Platform platform{com, wideText, logon, network, clock, timeZone, console};
+  static LinuxLocaleApi locale;
+  static Platform platform{com, wideText, logon, network, clock, timeZone, console, locale};
   return platform;
 }
 

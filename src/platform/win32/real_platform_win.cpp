@@ -11,7 +11,8 @@ Platform& RealPlatform() {
   static WindowsClock clock;
   static WindowsTimeZone timeZone;
   static WindowsConsole console;
-  static Platform platform{com, wideText, logon, network, clock, timeZone, console};
+  static WindowsLocaleApi locale;
+  static Platform platform{com, wideText, logon, network, clock, timeZone, console, locale};
   return platform;
 }
 

@@ -47,6 +47,15 @@ class WindowsLogonApi final : public LogonApi {
                                std::uint32_t languageId, char* buffer, std::uint32_t size) override;
 };
 
+class WindowsLocaleApi final : public LocaleApi {
+ public:
+  LocaleId GetThreadLocale() override;
+  int GetLocaleInfoA(LocaleId locale, LocaleType type, char* buffer, int size) override;
+  bool GetCPInfo(std::uint32_t codePage, CodePageInfo* info) override;
+  int GetDateFormatA(LocaleId locale, std::uint32_t flags, const SystemTime* date,
+                     const char* format, char* buffer, int size) override;
+};
+
 class WindowsNetworkApi final : public NetworkApi {
  public:
   SystemErrorCode WNetAddConnection2A(const NetResource& resource, const char* password,

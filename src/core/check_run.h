@@ -1,0 +1,19 @@
+#pragma once
+// One check of one scheduled task, from the command line to the result line.
+
+#include <string>
+#include <vector>
+
+#include "core/text_forms.h"
+#include "platform/platform.h"
+
+namespace runwarden {
+
+enum class CheckStatus { Ok = 0, Bad = 1, Unknown = 2 };
+
+// Runs the check for the program's arguments (program name left out), prints the help
+// text when asked and then exactly one result line; returns the process exit status.
+CheckStatus RunCheck(const std::vector<std::string>& arguments, Platform& platform,
+                     const RegionalSettings& settings);
+
+}  // namespace runwarden
