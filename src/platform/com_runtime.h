@@ -5,6 +5,7 @@
 // adapter, elsewhere another scheduler stands behind them.
 
 #include <cstdint>
+#include <string_view>
 
 #include "platform/system_time.h"
 
@@ -70,6 +71,11 @@ class ComRuntime {
   // outer is always null here; object receives a counted reference on success.
   virtual HResult CoCreateInstance(const Guid& clsid, CountedObject* outer, std::uint32_t context,
                                    const Guid& iid, ITaskScheduler** object) = 0;
+  // The user-name part of the check's account, given before the scheduler object is made.
+  // A scheduler reached by other means than a Windows logon uses it to log on to a remote
+  // computer (on Linux, as the SSH login); Windows ignores it, since impersonation carries
+  // the credentials there.
+  virtual void SetRemoteLogin(std::string_view /*userName*/) {}
 };
 
 }  // namespace runwarden

@@ -104,6 +104,10 @@ HResult FakePlatform::CoCreateInstance(const Guid& clsid, CountedObject* outer,
   return coCreateInstanceResult;
 }
 
+void FakePlatform::SetRemoteLogin(std::string_view userName) {
+  calls.push_back("SetRemoteLogin(" + std::string(userName) + ")");
+}
+
 int FakePlatform::MultiByteToWideChar(std::uint32_t codePage, std::uint32_t flags,
                                       const char* bytes, int byteCount, char16_t* buffer,
                                       int capacity) {

@@ -96,6 +96,7 @@ class FakePlatform final : public ComRuntime,
   void CoUninitialize() override;
   HResult CoCreateInstance(const Guid& clsid, CountedObject* outer, std::uint32_t context,
                            const Guid& iid, ITaskScheduler** object) override;
+  void SetRemoteLogin(std::string_view userName) override;
   // --- WideText: bytes are taken as Latin-1 ---
   int MultiByteToWideChar(std::uint32_t codePage, std::uint32_t flags, const char* bytes,
                           int byteCount, char16_t* buffer, int capacity) override;
