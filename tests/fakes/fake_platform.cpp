@@ -210,11 +210,26 @@ int FakePlatform::GetLocaleInfoA(LocaleId, LocaleType type, char* buffer, int si
   return needed;
 }
 
-bool FakePlatform::GetCPInfo(std::uint32_t, CodePageInfo*) { return false; }
+bool FakePlatform::GetCPInfo(std::uint32_t codePage, CodePageInfo* info) {
+  calls.push_back("GetCPInfo(" + std::to_string(codePage) + ")");
+  const auto answer = codePages.find(codePage);
+  if (answer == codePages.end()) return false;
+  *info = answer->second;
+  return true;
+}
 
-int FakePlatform::GetDateFormatA(LocaleId, std::uint32_t, const SystemTime*, const char*, char*,
-                                 int) {
-  return 0;
+int FakePlatform::GetDateFormatA(LocaleId locale, std::uint32_t flags, const SystemTime* date,
+                                 const char* format, char* buffer, int size) {
+  calls.push_back("GetDateFormatA(" + std::to_string(locale) + ", " + std::to_string(flags) + ", " +
+                  std::to_string(date->wYear) + "-" + std::to_string(date->wMonth) + "-" +
+                  std::to_string(date->wDay) + " wd" + std::to_string(date->wDayOfWeek) + ", " +
+                  format + ")");
+  const auto answer = altCalendarDates.find(format);
+  if (answer == altCalendarDates.end()) return 0;
+  const int needed = static_cast<int>(answer->second.size()) + 1;
+  if (needed > size) return 0;
+  std::memcpy(buffer, answer->second.c_str(), static_cast<std::size_t>(needed));
+  return needed;
 }
 
 }  // namespace runwarden::testing

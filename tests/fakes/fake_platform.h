@@ -90,6 +90,8 @@ class FakePlatform final : public ComRuntime,
   std::int32_t standardBias = 0;
   LocaleId threadLocale = 0x0409;
   std::map<LocaleType, std::string> localeInfo;
+  std::map<std::uint32_t, CodePageInfo> codePages;     // GetCPInfo; others fail
+  std::map<std::string, std::string> altCalendarDates;  // GetDateFormatA by format; others fail
 
   // --- ComRuntime ---
   HResult CoInitialize() override;
