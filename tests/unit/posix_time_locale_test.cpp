@@ -139,7 +139,7 @@ TEST(PosixLocaleInfo, ClockSettingsFromTheTimeFormats) {
       {"%R", "%p %I", "1", "1", "1", ":", "marker position from the 12-hour format"},
       {"%r", "", "0", "1", "0", ":", "%r without a 12-hour format"},
       {"%r", "%r", "<none>", "<none>", "<none>", "<none>", "a 12-hour format naming itself"},
-      {"%M:%S", "", "<none>", "<none>", "<none>", ":", "no hour"},
+      {"%M:%S", "", "<none>", "<none>", "<none>", "<none>", "no hour"},
   };
   for (const auto& c : cases) {
     PosixTimeLocale locale;
