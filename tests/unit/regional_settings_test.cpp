@@ -157,7 +157,9 @@ TEST(ReadRegionalSettings, LeadBytesOfTheLocalesCodePage) {
   };
   for (const auto& c : cases) {
     FakePlatform fake;
-    if (c.localeCodePage != nullptr) fake.localeInfo[kLocaleIDefaultAnsiCodePage] = c.localeCodePage;
+    if (c.localeCodePage != nullptr) {
+      fake.localeInfo[kLocaleIDefaultAnsiCodePage] = c.localeCodePage;
+    }
     if (c.knownLocaleCodePage) fake.codePages[932] = DoubleByteCodePage();
     if (c.knownSystemCodePage) fake.codePages[kAnsiCodePage] = DoubleByteCodePage();
     const LeadByteSet leadBytes = ReadRegionalSettings(fake).LeadBytes;
@@ -167,7 +169,9 @@ TEST(ReadRegionalSettings, LeadBytesOfTheLocalesCodePage) {
     }
     EXPECT_EQ(leadBytes.count(), 31u + 29u) << c.why;
     for (int byte : {0x81, 0x9F, 0xE0, 0xFC}) EXPECT_TRUE(leadBytes.test(byte)) << c.why;
-    for (int byte : {0x00, 0x40, 0x80, 0xA0, 0xDF, 0xFD}) EXPECT_FALSE(leadBytes.test(byte)) << c.why;
+    for (int byte : {0x00, 0x40, 0x80, 0xA0, 0xDF, 0xFD}) {
+      EXPECT_FALSE(leadBytes.test(byte)) << c.why;
+    }
   }
 
   FakePlatform singleByte;
