@@ -40,16 +40,19 @@ class PatternWriter {
       const std::string_view rest = pattern.substr(i);
       const char first = rest[0];
       if (IsLeadByte(settings_.LeadBytes, first)) {
-        i += Append(rest.substr(0, 2));
+        const std::string_view character = rest.substr(0, 2);
+        Append(character);
+        i += character.size();
         previousLetter = 0;
         continue;
       }
       std::size_t run = 1;
       while (run < rest.size() && rest[run] == first) ++run;
-      char element = AsciiUpper(first);
+      const char letter = AsciiUpper(first);
+      char element = letter;
       if (IsAsciiLetter(first)) {
-        if (element == 'M' && previousLetter == 'H') element = 'N';
-        previousLetter = AsciiUpper(first);
+        if (letter == 'M' && previousLetter == 'H') element = 'N';  // the minute
+        previousLetter = letter;
       }
       i += WriteElement(element, rest, run, nested, twelveHour);
     }
@@ -62,11 +65,13 @@ class PatternWriter {
                            bool& twelveHour) {
     switch (element) {
       case 'D':
-        if (run <= 2) AppendNumber(date_.day, run);
-        else if (run == 3) Append(DayName(settings_.DayAbbreviations));
-        else if (run == 4) Append(DayName(settings_.DayNames));
-        else if (!nested) Write(run == 5 ? settings_.ShortDatePattern : settings_.LongDatePattern,
-                                true);
+        if (run <= 2) {
+          AppendNumber(date_.day, run);
+        } else if (run <= 4) {
+          Append(DayName(run == 3 ? settings_.DayAbbreviations : settings_.DayNames));
+        } else if (!nested) {
+          Write(run == 5 ? settings_.ShortDatePattern : settings_.LongDatePattern, true);
+        }
         return run;
       case 'M':
         if (run <= 2) AppendNumber(date_.month, run);
@@ -229,8 +234,10 @@ class PatternWriter {
   // Where each character of text begins; a lead byte and its trail byte are one.
   std::vector<std::size_t> CharacterStarts(std::string_view text) const {
     std::vector<std::size_t> starts;
-    for (std::size_t i = 0; i < text.size(); i += IsLeadByte(settings_.LeadBytes, text[i]) ? 2 : 1)
+    for (std::size_t i = 0; i < text.size();) {
       starts.push_back(i);
+      i += IsLeadByte(settings_.LeadBytes, text[i]) ? 2 : 1;
+    }
     return starts;
   }
 
@@ -250,10 +257,8 @@ class PatternWriter {
     return std::string(buffer, std::find(buffer, end, '\0'));
   }
 
-  // Returns the length of bytes, which the scan consumes even where the text is full.
-  std::size_t Append(std::string_view bytes) {
+  void Append(std::string_view bytes) {
     text_.append(bytes.substr(0, kMaxPatternTextLength - text_.size()));
-    return bytes.size();
   }
 
   void AppendNumber(unsigned value, std::size_t minimumDigits) {

@@ -65,6 +65,9 @@ class FakePlatform final : public ComRuntime,
   // The last NETRESOURCE passed, with its texts copied.
   NetResource lastResource{};
   std::string lastRemoteName;
+  // GetCPInfo and GetDateFormatA calls, apart from `calls` as they happen at start-up and
+  // inside texts.
+  std::vector<std::string> localeCalls;
 
   // --- scripted answers ---
   HResult coInitializeResult = 0;

@@ -178,7 +178,7 @@ TEST(ReadRegionalSettings, LeadBytesOfTheLocalesCodePage) {
   singleByte.localeInfo[kLocaleIDefaultAnsiCodePage] = "1252";
   singleByte.codePages[1252] = CodePageInfo{1, {}};
   EXPECT_TRUE(ReadRegionalSettings(singleByte).LeadBytes.none());
-  EXPECT_EQ(singleByte.calls, std::vector<std::string>{"GetCPInfo(1252)"});
+  EXPECT_EQ(singleByte.localeCalls, std::vector<std::string>{"GetCPInfo(1252)"});
 }
 
 TEST(ReadRegionalSettings, LanguageOfTheThreadLocale) {

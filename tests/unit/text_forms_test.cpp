@@ -297,8 +297,8 @@ TEST(FormatByPattern, EraElementsAskThePlatform) {
   for (const auto& c : cases) {
     EXPECT_EQ(FormatByPattern(c.pattern, kAfternoon, japanese, fake), c.expected) << c.why;
   }
-  ASSERT_FALSE(fake.calls.empty());
-  EXPECT_EQ(fake.calls.back(), "GetDateFormatA(1041, 4, 2026-12-6 wd0, yyyy)");
+  ASSERT_FALSE(fake.localeCalls.empty());
+  EXPECT_EQ(fake.localeCalls.back(), "GetDateFormatA(1041, 4, 2026-12-6 wd0, yyyy)");
 
   fake.altCalendarDates["gg"] = "\xa4\xa4\xb5\xd8\xa5\xc1\xb0\xea";  // four characters
   RegionalSettings chinese;

@@ -124,13 +124,15 @@ class ReplayedLocaleApi final : public LocaleApi {
       if (line.rfind("answer ", 0) != 0) continue;
       // "answer KEY... = ANSWER"
       const std::size_t equals = line.find(" = ");
-      if (equals != std::string::npos) answers_[line.substr(7, equals - 7)] = line.substr(equals + 3);
+      if (equals == std::string::npos) continue;
+      answers_[line.substr(7, equals - 7)] = line.substr(equals + 3);
     }
   }
 
   LocaleId GetThreadLocale() override {
     const auto found = answers_.find("thread-locale");
-    return found == answers_.end() ? 0 : static_cast<LocaleId>(std::stoul(found->second, nullptr, 16));
+    if (found == answers_.end()) return 0;
+    return static_cast<LocaleId>(std::stoul(found->second, nullptr, 16));
   }
 
   int GetLocaleInfoA(LocaleId, LocaleType type, char* buffer, int size) override {
@@ -231,8 +233,8 @@ void WriteSettings(std::ostream& out, const RegionalSettings& s) {
     text(("DayNames" + std::to_string(i + 1)).c_str(), s.DayNames[i]);
   }
   out << "setting LeadBytes";
-  for (int byte = 0; byte < 256; ++byte) {
-    if (s.LeadBytes.test(static_cast<std::size_t>(byte))) out << " " << Hex(static_cast<std::uint32_t>(byte));
+  for (std::uint32_t byte = 0; byte < 256; ++byte) {
+    if (s.LeadBytes.test(byte)) out << " " << Hex(byte);
   }
   out << "\nsetting Locale " << Hex(s.Locale) << " " << s.PrimaryLanguage << " " << s.SubLanguage
       << "\n";
@@ -251,7 +253,9 @@ int Probe(LocaleApi& source, const char* outPath) {
     }
   }
   std::ofstream out(outPath, std::ios::binary);
-  for (const auto& [key, answer] : locale.Answers()) out << "answer " << key << " = " << answer << "\n";
+  for (const auto& [key, answer] : locale.Answers()) {
+    out << "answer " << key << " = " << answer << "\n";
+  }
   WriteSettings(out, settings);
   out << texts.str();
   return out.good() ? 0 : 1;
