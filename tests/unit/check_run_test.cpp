@@ -123,28 +123,6 @@ TEST(CheckRun, UnreadableTimeZoneStopsTheCheck) {
   EXPECT_EQ(run.fake.calls, Calls{"GetTimeZoneInformation"});
 }
 
-TEST(CheckRun, HelpTextComesBeforeTheResultLine) {
-  const CheckRun run({});
-  const Calls& out = run.fake.output;
-  ASSERT_EQ(out.size(), 4u + 2u + 30u + 1u);
-  // Four box lines of 78 characters; the rows divide at the same columns.
-  for (std::size_t i = 0; i < 4; ++i) {
-    ASSERT_TRUE(StartsWith(out[i], "cp437:")) << i;
-    EXPECT_EQ(out[i].size() - 6, 78u) << i;
-  }
-  for (std::size_t row : {1u, 2u}) {
-    const std::string line = out[row].substr(6);
-    for (std::size_t column : {0u, 31u, 48u}) EXPECT_EQ(line[column], '\xB3') << row << ':' << column;
-    EXPECT_EQ(line[77], '\xBA') << row;
-  }
-  EXPECT_EQ(out[4], " Purpose: utility verifies that the scheduled task was executed as expected.");
-  EXPECT_EQ(out[5], "");
-  EXPECT_EQ(out[6], " Usage: runwarden.exe -task:<task_name> -timeframe:<time_interval> ");
-  EXPECT_EQ(out[24], "  -pswd     : Specifies the password of the user account that is specified in ");
-  EXPECT_EQ(out[35], "");
-  EXPECT_EQ(out[36], Unknown("TimeFrame is required"));
-}
-
 // --- whole checks ---
 
 TEST(CheckRun, Outcomes) {

@@ -1,5 +1,4 @@
-// Standard output on Linux: lines end with LF; the banner's code page 437 box drawing is
-// shown as the same characters in UTF-8 when the locale's character set is UTF-8.
+// Standard output on Linux: LF line ends; box drawing in UTF-8 under a UTF-8 locale.
 #ifndef __linux__
 #error "console_linux.cpp belongs to the Linux build only"
 #endif
