@@ -15,7 +15,7 @@ done
 export TZ=UTC LC_ALL=C
 wine_start
 out=$(mktemp)
-trap 'rm -f "$out" "$out.err"; wine_stop' EXIT
+trap 'rm -f "$out" "$out.err" "$out.want"; wine_stop' EXIT
 
 # when OFFSET: "Y M D h m s" of the local time OFFSET ago (a date(1) expression).
 when() { date -d "$1" '+%Y %m %d %H %M %S'; }
@@ -88,6 +88,14 @@ check "task that never ran" 2 'ScriptRes:Unknown:Invalid argument to date encode
 check "account and password given: the check still completes" 0 \
   "ScriptRes:Ok:$(date_text $recent)\r\n" \
   "-task:Nightly Backup" -timeframe:60 '-user:OFFICE\backup' -pswd:secret
+# A help switch first: banner and usage, and nothing after it is parsed.
+{
+  sed 's/$/\r/' tests/e2e/expected/help_c_locale.out
+  printf 'ScriptRes:Unknown:TimeFrame is required\r\n'
+} >"$out.want"
+wine_run "$out" "$bin/runwarden.exe" '/?' "-task:Nightly Backup" -timeframe:60
+expect_status "help switch before a complete check" 2 $?
+expect_file "help switch before a complete check" "$out.want" "$out"
 long=$(printf 'n%.0s' $(seq 600))
 check "600-byte task name refused" 1 \
   "ScriptRes:Bad:Cannot find task \"$long\"; Error Code: 800700CE\\r\\n" \
