@@ -15,6 +15,7 @@ namespace {
 namespace v1 = task_scheduler_v1;
 
 static_assert(sizeof(DWORD) == sizeof(std::uint32_t));
+static_assert(sizeof(wchar_t) == sizeof(char16_t));
 
 // Presents one real COM object as a portable interface. Every AddRef and Release is passed
 // on to the real object, so the real object goes when its owner releases its last count;
@@ -103,8 +104,6 @@ class SchedulerAdapter final : public CountedAdapter<ITaskScheduler, v1::ITaskSc
 };
 
 }  // namespace
-
-static_assert(sizeof(wchar_t) == sizeof(char16_t));
 
 HResult WindowsComRuntime::CoInitialize() { return ::CoInitialize(nullptr); }
 
