@@ -23,7 +23,7 @@ AccountName SplitAccountName(std::string_view account) {
 }
 
 TokenHandle LogonAndImpersonate(LogonApi& logon, std::string_view account,
-                                std::string_view password, std::string& errorText) {
+                                const std::string& password, std::string& errorText) {
   errorText.clear();
   TokenHandle token = 0;
   try {
@@ -33,8 +33,7 @@ TokenHandle LogonAndImpersonate(LogonApi& logon, std::string_view account,
       errorText = "A user name and a password are required to log on";
       return 0;
     }
-    const std::string secret(password);
-    if (logon.LogonUserA(name.user.c_str(), name.domain.c_str(), secret.c_str(),
+    if (logon.LogonUserA(name.user.c_str(), name.domain.c_str(), password.c_str(),
                          kLogonNewCredentials, kLogonProviderDefault, &token)) {
       logon.ImpersonateLoggedOnUser(token);
       return token;

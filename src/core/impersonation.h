@@ -23,7 +23,7 @@ AccountName SplitAccountName(std::string_view account);
 
 // The token of the logged-on, impersonated account, or 0 with the reason in errorText.
 TokenHandle LogonAndImpersonate(LogonApi& logon, std::string_view account,
-                                std::string_view password, std::string& errorText);
+                                const std::string& password, std::string& errorText);
 
 // Stops impersonating, then closes the token.
 void EndImpersonation(LogonApi& logon, TokenHandle token);

@@ -61,12 +61,11 @@ bool TSchedTasksHelper::Connect(std::string_view host) {
 
 bool TSchedTasksHelper::OpenTask(std::string_view name) {
   ActivatedItem.Release();
-  const char16_t* wideName = WideName(wideText_, name);
-  HResult activated = kNameTooLong;
-  if (!Scheduler) {
-    activated = kNoScheduler;
-  } else if (wideName) {
-    activated = Scheduler.Get()->Activate(wideName, IID_ITask, ActivatedItem.Put());
+  HResult activated = kNoScheduler;
+  if (Scheduler) {
+    const char16_t* wideName = WideName(wideText_, name);
+    activated = wideName ? Scheduler.Get()->Activate(wideName, IID_ITask, ActivatedItem.Put())
+                         : kNameTooLong;
   }
   if (activated == 0 && ActivatedItem) {
     Task.Assign(ActivatedItem.Get());

@@ -15,8 +15,11 @@ bool IsBlankOrControl(char c) { return static_cast<unsigned char>(c) <= 32; }
 
 std::string SystemErrorText(LogonApi& logon, SystemErrorCode code) {
   std::array<char, 512> buffer{};
+  // The code comes from an arbitrary failed call, so its text may hold inserts; they are
+  // left as written instead of being expanded from arguments that do not exist.
   const std::uint32_t stored =
-      logon.FormatMessageA(kFormatMessageFromSystem, code, 0, buffer.data(), buffer.size());
+      logon.FormatMessageA(kFormatMessageFromSystem | kFormatMessageIgnoreInserts, code, 0,
+                           buffer.data(), buffer.size());
   if (stored == 0) {
     return "Cannot retrieve error description (error #" +
            DecimalText(static_cast<std::int32_t>(code)) + ")";

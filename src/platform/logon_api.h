@@ -13,6 +13,9 @@ using SystemErrorCode = std::uint32_t;
 inline constexpr std::uint32_t kLogonNewCredentials = 9;
 inline constexpr std::uint32_t kLogonProviderDefault = 0;
 inline constexpr std::uint32_t kFormatMessageFromSystem = 0x1000;
+// Leaves %1-style inserts as written: a system text with inserts and no arguments for
+// them must not be expanded.
+inline constexpr std::uint32_t kFormatMessageIgnoreInserts = 0x200;
 
 class LogonApi {
  public:

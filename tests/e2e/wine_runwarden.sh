@@ -1,0 +1,113 @@
+#!/usr/bin/env bash
+# runwarden.exe under Wine against tasks of Wine's own Task Scheduler 1.0: real command lines,
+# the exact bytes of the output (CR LF line ends) and the exit status.
+set -uo pipefail
+cd "$(dirname "$0")/../.."
+source tests/e2e/lib/common.sh
+source tests/e2e/lib/wine.sh
+
+bin=build/windows
+for program in runwarden task_fixture; do
+  [[ -f $bin/$program.exe ]] || { echo "FAIL: $bin/$program.exe is not built"; exit 1; }
+done
+# Wine's clock and time zone follow these; the C locale is en-US for Wine, whose regional
+# forms are M/d/yyyy and h:mm:ss with AM and PM.
+export TZ=UTC LC_ALL=C
+wine_start
+out=$(mktemp)
+trap 'rm -f "$out" "$out.err" "$out.want"; wine_stop' EXIT
+
+# when OFFSET: "Y M D h m s" of the local time OFFSET ago (a date(1) expression).
+when() { date -d "$1" '+%Y %m %d %H %M %S'; }
+
+# date_text Y M D h m s: the program's text for that time in the en-US regional form.
+date_text() {
+  local text="$((10#$2))/$((10#$3))/$1" hour=$((10#$4))
+  if ((hour || 10#$5 || 10#$6)); then
+    local hour12=$((hour % 12 == 0 ? 12 : hour % 12)) marker=AM
+    ((hour >= 12)) && marker=PM
+    text+=$(printf ' %d:%02d:%02d %s' "$hour12" "$((10#$5))" "$((10#$6))" "$marker")
+  fi
+  printf '%s' "$text"
+}
+
+# task NAME EXITCODE Y M D h m s | task NAME never
+task() {
+  wine_run "$out" "$bin/task_fixture.exe" "$@" ||
+    { echo "FAIL: task_fixture $*: $(cat "$out.err")"; exit 1; }
+}
+
+# check NAME STATUS EXPECTED_OUTPUT ARGS...: runwarden.exe ARGS gives exactly that.
+check() {
+  local name=$1 status=$2 expected=$3
+  shift 3
+  wine_run "$out" "$bin/runwarden.exe" "$@"
+  expect_status "$name" "$status" $?
+  expect_bytes "$name" "$expected" "$out"
+}
+
+recent=$(when '-10 minutes')
+old=$(when '-120 minutes')
+midnight="$(date '+%Y %m %d') 00 00 00"
+yesterday="$(date -d yesterday '+%Y %m %d') 13 14 15"
+task "Nightly Backup" 0 $recent
+task "Failed Job" 3 $recent
+task "Crashed Job" 0xC0000005 $recent
+task "Stale Job" 3 $old
+task "Midnight Job" 0 $midnight
+task "Yesterday Job" 0 $yesterday
+task "Never Ran" never
+
+check "inside a minutes window" 0 "ScriptRes:Ok:$(date_text $recent)\r\n" \
+  "-task:Nightly Backup" -timeframe:60
+check "inside today, at midnight: date only" 0 "ScriptRes:Ok:$(date_text $midnight)\r\n" \
+  "-task:Midnight Job" -timeframe:today
+check "inside yesterday" 0 "ScriptRes:Ok:$(date_text $yesterday)\r\n" \
+  "-task:Yesterday Job" -timeframe:yesterday
+check "outside a minutes window" 1 "ScriptRes:Bad:$(date_text $old)\r\n" \
+  "-task:Stale Job" -timeframe:60 -ignoreres
+check "outside a keyword window" 1 "ScriptRes:Bad:$(date_text $yesterday)\r\n" \
+  "-task:Yesterday Job" -timeframe:today
+check "outside the window, non-zero exit code: the window's text only" 1 \
+  "ScriptRes:Bad:$(date_text $old)\r\n" "-task:Stale Job" -timeframe:60
+check "non-zero exit code" 1 "ScriptRes:Bad:$(date_text $recent) Last Result : 3\r\n" \
+  "-task:Failed Job" -timeframe:60
+check "exit code with the top bit set, unsigned" 1 \
+  "ScriptRes:Bad:$(date_text $recent) Last Result : 3221225477\r\n" \
+  "-task:Crashed Job" -timeframe:60
+check "non-zero exit code ignored" 0 "ScriptRes:Ok:$(date_text $recent)\r\n" \
+  "-task:Failed Job" -timeframe:60 -ignoreres
+check "unknown task" 1 \
+  'ScriptRes:Bad:Cannot find task "No Such Task"; Error Code: 80070002\r\n' \
+  "-task:No Such Task" -timeframe:today
+check "unreachable computer" 1 \
+  'ScriptRes:Bad:Cannot connect to computer: "\\\\nohost.invalid"; Error Code: 80070035\r\n' \
+  "-task:Nightly Backup" -timeframe:today -host:nohost.invalid
+check "task that never ran" 2 'ScriptRes:Unknown:Invalid argument to date encode\r\n' \
+  "-task:Never Ran" -timeframe:today
+check "account and password given: the check still completes" 0 \
+  "ScriptRes:Ok:$(date_text $recent)\r\n" \
+  "-task:Nightly Backup" -timeframe:60 '-user:OFFICE\backup' -pswd:secret
+# A help switch first: banner and usage, and nothing after it is parsed.
+{
+  sed 's/$/\r/' tests/e2e/expected/help_c_locale.out
+  printf 'ScriptRes:Unknown:TimeFrame is required\r\n'
+} >"$out.want"
+wine_run "$out" "$bin/runwarden.exe" '/?' "-task:Nightly Backup" -timeframe:60
+expect_status "help switch before a complete check" 2 $?
+expect_file "help switch before a complete check" "$out.want" "$out"
+long=$(printf 'n%.0s' $(seq 600))
+check "600-byte task name refused" 1 \
+  "ScriptRes:Bad:Cannot find task \"$long\"; Error Code: 800700CE\\r\\n" \
+  "-task:$long" -timeframe:today
+
+# A command line as typed at a prompt: the quotes sit inside the argument.
+batch=$WINEPREFIX/drive_c/quoted_task.bat
+exe="Z:$(realpath "$bin/runwarden.exe" | tr / '\\')"
+printf '@"%s" -task:"Nightly Backup" -timeframe:60\r\n@exit /b %%ERRORLEVEL%%\r\n' "$exe" >"$batch"
+wine_run "$out" cmd /c 'C:\quoted_task.bat'
+expect_status "task name with a blank in double quotes" 0 $?
+expect_bytes "task name with a blank in double quotes" \
+  "ScriptRes:Ok:$(date_text $recent)\r\n" "$out"
+
+finish

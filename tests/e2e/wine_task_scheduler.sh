@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# The scheduled-task helper over the real Windows platform, under Wine's Task Scheduler 1.0:
+# the scheduler object, the target computer, the opened task and its recorded last run and
+# exit code, each result exactly as the helper reports it (no check, no locale around it).
+set -uo pipefail
+cd "$(dirname "$0")/../.."
+source tests/e2e/lib/common.sh
+source tests/e2e/lib/wine.sh
+
+bin=build/windows
+for program in task_fixture scheduler_probe; do
+  [[ -f $bin/$program.exe ]] || { echo "FAIL: $bin/$program.exe is not built"; exit 1; }
+done
+wine_start
+out=$(mktemp)
+trap 'rm -f "$out" "$out.err"; wine_stop' EXIT
+
+fixture() {
+  wine_run "$out" "$bin/task_fixture.exe" "$@" || { echo "FAIL: task_fixture $*: $(cat "$out.err")"; exit 1; }
+}
+fixture "Nightly Backup" 3 2026 12 6 15 4 5
+fixture "Top Bit" 0x80000001 2026 1 31 23 59 59
+fixture "Never Ran" never
+
+# probe NAME HOST TASK EXPECTED: the probe's exact output (CR LF line ends) and status 0.
+probe() {
+  wine_run "$out" "$bin/scheduler_probe.exe" "$2" "$3"
+  expect_status "$1" 0 $?
+  expect_bytes "$1" "$4" "$out"
+}
+
+probe "last run and exit code" "" "Nightly Backup" \
+  'last run 2026-12-06 15:04:05\r\nexit code 3\r\n'
+probe "exit code with the top bit set is unsigned" "" "Top Bit" \
+  'last run 2026-01-31 23:59:59\r\nexit code 2147483649\r\n'
+probe "never ran: all-zero record" "" "Never Ran" \
+  'last run: Invalid argument to date encode\r\nexit code 0\r\n'
+probe "unknown task" "" "No Such Task" \
+  'open failed: Cannot find task "No Such Task"; Error Code: 80070002\r\n'
+probe "unreachable computer" '\\nohost.invalid' "Nightly Backup" \
+  'connect failed: Cannot connect to computer: "\\\\nohost.invalid"; Error Code: 80070035\r\n'
+long=$(printf 'n%.0s' $(seq 600))
+probe "600-byte name refused before the platform" "" "$long" \
+  "open failed: Cannot find task \"$long\"; Error Code: 800700CE\\r\\n"
+
+finish

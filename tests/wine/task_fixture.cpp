@@ -1,0 +1,118 @@
+// Test fixture for the Windows end-to-end tests: makes a Task Scheduler 1.0 task and gives
+// it a recorded last run, independently of the program under test (it uses the platform
+// SDK's own interface declarations).
+//
+//   task_fixture NAME never                                 a task that has never run
+//   task_fixture NAME EXITCODE YEAR MONTH DAY HOUR MIN SEC  last run at that local time
+//
+// The task is saved through IPersistFile; its recorded state is then written into the
+// fixed-length section of the saved .job file, which the scheduler reads back.
+#include "platform/win32/windows_api.h"
+
+#include <mstask.h>
+#include <objbase.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+constexpr DWORD kExitCodeOffset = 0x28;
+constexpr DWORD kStatusOffset = 0x2C;
+constexpr DWORD kLastRunOffset = 0x34;
+constexpr DWORD kStatusReady = 0x00041300;
+
+int Fail(const char* step, HRESULT result) {
+  std::fprintf(stderr, "task_fixture: %s failed: %08lX\n", step, static_cast<unsigned long>(result));
+  return 1;
+}
+
+std::wstring Wide(const char* text) {
+  const int units = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(units), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, text, -1, wide.data(), units);
+  wide.resize(static_cast<std::size_t>(units > 0 ? units - 1 : 0));
+  return wide;
+}
+
+bool WriteAt(HANDLE file, DWORD offset, const void* data, DWORD size) {
+  DWORD written = 0;
+  return SetFilePointer(file, static_cast<LONG>(offset), nullptr, FILE_BEGIN) == offset &&
+         WriteFile(file, data, size, &written, nullptr) && written == size;
+}
+
+// Saves a new task of that name, replacing an earlier one; returns the file it went to.
+HRESULT SaveNewTask(ITaskScheduler* scheduler, const std::wstring& name, std::wstring& path) {
+  scheduler->Delete(name.c_str());
+  IUnknown* item = nullptr;
+  HRESULT result = scheduler->NewWorkItem(name.c_str(), CLSID_CTask, IID_ITask, &item);
+  if (FAILED(result)) return result;
+  ITask* task = static_cast<ITask*>(item);
+  task->SetApplicationName(L"C:\\windows\\system32\\cmd.exe");
+  IPersistFile* file = nullptr;
+  result = task->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file));
+  if (SUCCEEDED(result)) {
+    result = file->Save(nullptr, TRUE);
+    LPOLESTR saved = nullptr;
+    if (SUCCEEDED(result)) result = file->GetCurFile(&saved);
+    if (SUCCEEDED(result)) {
+      path = saved;
+      CoTaskMemFree(saved);
+    }
+    file->Release();
+  }
+  task->Release();
+  return result;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const bool never = argc == 3 && std::string(argv[2]) == "never";
+  if (!never && argc != 9) {
+    std::fprintf(stderr, "usage: task_fixture NAME never | NAME EXITCODE Y M D h m s\n");
+    return 2;
+  }
+  HRESULT result = CoInitialize(nullptr);
+  if (FAILED(result)) return Fail("CoInitialize", result);
+  ITaskScheduler* scheduler = nullptr;
+  result = CoCreateInstance(CLSID_CTaskScheduler, nullptr, CLSCTX_INPROC_SERVER,
+                            IID_ITaskScheduler, reinterpret_cast<void**>(&scheduler));
+  if (FAILED(result)) return Fail("CoCreateInstance", result);
+  std::wstring path;
+  result = SaveNewTask(scheduler, Wide(argv[1]), path);
+  scheduler->Release();
+  CoUninitialize();
+  if (FAILED(result)) return Fail("saving the task", result);
+  if (never) return 0;
+
+  const DWORD exitCode = static_cast<DWORD>(std::strtoul(argv[2], nullptr, 0));
+  SYSTEMTIME lastRun{};
+  lastRun.wYear = static_cast<WORD>(std::atoi(argv[3]));
+  lastRun.wMonth = static_cast<WORD>(std::atoi(argv[4]));
+  lastRun.wDay = static_cast<WORD>(std::atoi(argv[5]));
+  lastRun.wHour = static_cast<WORD>(std::atoi(argv[6]));
+  lastRun.wMinute = static_cast<WORD>(std::atoi(argv[7]));
+  lastRun.wSecond = static_cast<WORD>(std::atoi(argv[8]));
+  FILETIME asFileTime{};
+  // The round trip fills in the day of the week.
+  if (!SystemTimeToFileTime(&lastRun, &asFileTime) || !FileTimeToSystemTime(&asFileTime, &lastRun))
+    return Fail("checking the run time", E_INVALIDARG);
+
+  // The scheduler service reads a task file as soon as it changes; wait for it.
+  HANDLE file = INVALID_HANDLE_VALUE;
+  for (int attempt = 0; attempt < 50 && file == INVALID_HANDLE_VALUE; ++attempt) {
+    file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_SHARING_VIOLATION) break;
+    if (file == INVALID_HANDLE_VALUE) Sleep(100);
+  }
+  if (file == INVALID_HANDLE_VALUE)
+    return Fail("opening the task file", HRESULT_FROM_WIN32(GetLastError()));
+  const bool written = WriteAt(file, kExitCodeOffset, &exitCode, sizeof exitCode) &&
+                       WriteAt(file, kStatusOffset, &kStatusReady, sizeof kStatusReady) &&
+                       WriteAt(file, kLastRunOffset, &lastRun, sizeof lastRun);
+  CloseHandle(file);
+  return written ? 0 : Fail("writing the task file", E_FAIL);
+}
