@@ -1,0 +1,56 @@
+# Helpers shared by the end-to-end scripts: exact comparisons and a failure count.
+# Source it, call the expect_* functions, and end the script with `finish`.
+
+failures=0
+checks=0
+
+# A tool that an end-to-end test needs. Missing in CI: a failure; elsewhere: the script
+# stops with a note, so a developer without it can still run the rest.
+require_tool() {
+  local tool=$1
+  command -v "$tool" >/dev/null 2>&1 || [[ -x $tool ]] && return 0
+  if [[ ${CI:-} == true ]]; then
+    echo "FAIL: $tool is required for ${0##*/} in CI" >&2
+    exit 1
+  fi
+  echo "SKIP ${0##*/}: $tool is not installed"
+  exit 0
+}
+
+# expect_status NAME EXPECTED ACTUAL
+expect_status() {
+  checks=$((checks + 1))
+  if [[ $2 != "$3" ]]; then
+    echo "FAIL $1: exit status $3, expected $2"
+    failures=$((failures + 1))
+  fi
+}
+
+# expect_file NAME EXPECTED_FILE ACTUAL_FILE: byte for byte.
+expect_file() {
+  checks=$((checks + 1))
+  if ! cmp -s "$2" "$3"; then
+    echo "FAIL $1: output differs (expected, then actual):"
+    od -c "$2" | tail -n 6
+    od -c "$3" | tail -n 6
+    failures=$((failures + 1))
+  fi
+}
+
+# expect_bytes NAME EXPECTED_TEXT ACTUAL_FILE: the file holds exactly the text (printf
+# escapes allowed, e.g. \r\n).
+expect_bytes() {
+  local expected
+  expected=$(mktemp)
+  printf '%b' "$2" >"$expected"
+  expect_file "$1" "$expected" "$3"
+  rm -f "$expected"
+}
+
+finish() {
+  if ((failures)); then
+    echo "${0##*/}: $failures of $checks checks failed"
+    exit 1
+  fi
+  echo "${0##*/}: all $checks checks passed"
+}
