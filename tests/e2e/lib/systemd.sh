@@ -75,7 +75,9 @@ testbed_start() {
   # The namespace's own /run: the manager looks for /run/systemd/system, which must never
   # be made on the machine itself.
   mount -t tmpfs -o mode=755 tmpfs /run || testbed_unavailable "cannot mount /run"
-  mkdir -p /run/systemd/system
+  mkdir -p /run/systemd/system /run/dbus
+  # Programs that take the standard system bus socket (the ssh bridge) reach it too.
+  ln -s "$XDG_RUNTIME_DIR/bus" /run/dbus/system_bus_socket
   /usr/lib/systemd/systemd --user >"$TESTBED_DIR/manager.log" 2>&1 &
   TESTBED_MANAGER_PID=$!
   for _ in $(seq 100); do
