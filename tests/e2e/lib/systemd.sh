@@ -1,6 +1,6 @@
 # A private systemd manager for end-to-end tests, sourced by a test script:
 #
-#   source tests/e2e/lib/systemd_testbed.sh
+#   source tests/e2e/lib/systemd.sh
 #   testbed_enter "$@"        # runs the script again inside a private mount namespace
 #   testbed_unit NAME <<EOF   # writes a unit file
 #   testbed_start             # starts the manager; stopped again when the script ends
@@ -8,8 +8,9 @@
 # The manager is a user manager (systemd --user) whose bus stands in for the system bus:
 # DBUS_SYSTEM_BUS_ADDRESS points at it, and `tb_systemctl` talks to it. Everything it
 # makes lives in a temporary directory and in the namespace's own /run, so nothing is left
-# on the machine: the namespace's mounts go with its last process, and the exit trap ends
-# the manager and its services.
+# on the machine: the exit trap ends the manager and every process still in the namespace,
+# the namespace's mounts go with its last process, and the script fails if a process of
+# the namespace outlives it.
 #
 # Where the test bed cannot be had (not root, no systemd), the script is skipped; with
 # CI=true that is a failure instead.
@@ -23,15 +24,37 @@ testbed_unavailable() {
   exit 0
 }
 
-# Re-runs the calling script inside a new mount namespace, then lays out the test bed's
-# directories there.
+# The processes whose mount namespace is the given one (e.g. mnt:[4026532301]).
+testbed_processes_in() {
+  local process
+  for process in /proc/[0-9]*; do
+    [[ $(readlink "$process/ns/mnt" 2>/dev/null) == "$1" ]] && echo "${process#/proc/}"
+  done
+}
+
+# Runs the calling script again inside a new mount namespace and exits with its status,
+# failing when a process of that namespace is left; inside, lays out the test bed's
+# directories.
 testbed_enter() {
   if [[ ${RUNWARDEN_TESTBED_INSIDE:-} != 1 ]]; then
     [[ $(id -u) -eq 0 ]] || testbed_unavailable "needs root"
     [[ -x /usr/lib/systemd/systemd ]] || testbed_unavailable "no /usr/lib/systemd/systemd"
     command -v unshare >/dev/null || testbed_unavailable "no unshare"
-    RUNWARDEN_TESTBED_INSIDE=1 exec unshare --mount --propagation private bash "$0" "$@"
+    local namespace_file status namespace left
+    namespace_file=$(mktemp /tmp/runwarden-testbed-ns.XXXXXX)
+    RUNWARDEN_TESTBED_INSIDE=1 RUNWARDEN_TESTBED_NAMESPACE_FILE=$namespace_file \
+      unshare --mount --propagation private bash "$0" "$@"
+    status=$?
+    namespace=$(cat "$namespace_file")
+    rm -f "$namespace_file"
+    left=$([[ -n $namespace ]] && testbed_processes_in "$namespace")
+    if [[ -n $left ]]; then
+      echo "FAIL: processes left behind by the test bed:" $left >&2
+      exit 1
+    fi
+    exit "$status"
   fi
+  readlink /proc/self/ns/mnt >"$RUNWARDEN_TESTBED_NAMESPACE_FILE"
   TESTBED_DIR=$(mktemp -d /tmp/runwarden-testbed.XXXXXX)
   chmod 700 "$TESTBED_DIR"
   export HOME=$TESTBED_DIR/home XDG_CONFIG_HOME=$TESTBED_DIR/config
@@ -59,6 +82,7 @@ testbed_property() {
 
 testbed_stop() {
   if [[ -n $TESTBED_MANAGER_PID ]] && kill -0 "$TESTBED_MANAGER_PID" 2>/dev/null; then
+    kill -CONT "$TESTBED_MANAGER_PID"  # in case a test stopped it
     tb_systemctl exit >/dev/null 2>&1 || kill "$TESTBED_MANAGER_PID" 2>/dev/null
     for _ in $(seq 100); do
       kill -0 "$TESTBED_MANAGER_PID" 2>/dev/null || break
@@ -67,6 +91,11 @@ testbed_stop() {
     kill -9 "$TESTBED_MANAGER_PID" 2>/dev/null
     wait "$TESTBED_MANAGER_PID" 2>/dev/null
   fi
+  # Whatever still runs in the namespace (a service the manager failed to stop) ends too.
+  local process
+  for process in $(testbed_processes_in "$(readlink /proc/self/ns/mnt)"); do
+    [[ $process != "$$" ]] && kill -9 "$process" 2>/dev/null
+  done
   TESTBED_MANAGER_PID=
   rm -rf "$TESTBED_DIR"
 }
