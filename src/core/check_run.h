@@ -4,12 +4,11 @@
 #include <string>
 #include <vector>
 
+#include "core/check_settings.h"
 #include "core/text_forms.h"
 #include "platform/platform.h"
 
 namespace runwarden {
-
-enum class CheckStatus { Ok = 0, Bad = 1, Unknown = 2 };
 
 // Runs the check for the program's arguments (program name left out), prints the help
 // text when asked and then exactly one result line; returns the process exit status.

@@ -1,0 +1,33 @@
+#pragma once
+// The options and the run state of one check: created empty before the command line is
+// read, owned by the check run until the program ends.
+
+#include <cstdint>
+#include <string>
+
+#include "core/date_time.h"
+#include "platform/logon_api.h"
+
+namespace runwarden {
+
+// The outcome of a check, and the process exit status.
+enum class CheckStatus { Ok = 0, Bad = 1, Unknown = 2 };
+
+struct CheckSettings {
+  std::string TaskName;
+  std::string HostName;  // empty: the local computer; led by two backslashes once normalised
+  std::string UserName;  // DOMAIN\user or user
+  std::string Password;
+  std::string LogonErrorText;  // why the logon failed; shown in no result line
+  std::string MessageText;     // the text after "ScriptRes:Bad:" or "ScriptRes:Unknown:"
+  bool ShowHelp = false;
+  CheckStatus Status = CheckStatus::Ok;
+  TokenHandle LogonToken = 0;
+  std::int32_t RemoteGmtOffset = 0;  // minutes
+  DateTime TimeShift = 0.0;          // days added to the task's last run time
+  bool IgnoreResult = false;
+  std::int32_t TimeFrameMinutes = 0;
+  std::string TimeFrameText;  // lower case
+};
+
+}  // namespace runwarden

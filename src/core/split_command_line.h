@@ -1,0 +1,19 @@
+#pragma once
+// Splitting the one command-line text that Windows hands a program into its arguments.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/text_rules.h"
+
+namespace runwarden {
+
+// Bytes 1 to 32 separate arguments. A double quote opens or closes a stretch in which
+// blanks belong to the argument; the quotes are dropped, and two double quotes at the
+// very start of an argument are dropped too (so "" alone is no argument). A lead byte and
+// its trail byte count as one character, so a trail byte never opens or closes a quoted
+// stretch. The text ends at its first zero byte. The program name is the first item.
+std::vector<std::string> SplitCommandLine(std::string_view text, const LeadByteSet& leadBytes);
+
+}  // namespace runwarden

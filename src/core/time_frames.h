@@ -1,0 +1,35 @@
+#pragma once
+// Time frames: when the task under check should have run, as a number of minutes ending
+// now or as a calendar keyword, and the window on the local clock that a frame stands for.
+
+#include <cstdint>
+#include <string_view>
+
+#include "core/date_time.h"
+#include "platform/clock.h"
+
+namespace runwarden {
+
+// The keywords, in lookup order; weeks begin on Sunday.
+enum class TimeFrameKind { Today, Yesterday, ThisWeek, LastWeek, ThisMonth, LastMonth };
+
+// Sets kind to the keyword that text equals exactly (case respected) and returns true;
+// returns false and leaves kind unchanged when text is no keyword.
+bool FindTimeFrame(std::string_view text, TimeFrameKind& kind);
+
+// Start included, end excluded.
+struct TimeWindow {
+  DateTime WindowStart = 0;
+  DateTime WindowEnd = 0;
+};
+
+// A positive minute count is the window of that many minutes up to now; otherwise the row
+// of kind. Every "now" is a reading of its own; "today" is midnight of the first reading.
+// Minute counts are multiplied in 64 bits, so every 32-bit count gives its window.
+TimeWindow ComputeTimeWindow(std::int32_t minutes, TimeFrameKind kind, Clock& clock);
+
+inline bool IsInTimeWindow(const TimeWindow& window, DateTime lastRun) {
+  return window.WindowStart <= lastRun && lastRun < window.WindowEnd;
+}
+
+}  // namespace runwarden

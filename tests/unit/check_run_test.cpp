@@ -1,0 +1,379 @@
+#include "core/check_run.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <new>
+
+#include "fakes/fake_platform.h"
+
+namespace runwarden {
+namespace {
+
+using testing::FakePlatform;
+using Arguments = std::vector<std::string>;
+using Calls = std::vector<std::string>;
+using Scenario = std::function<void(FakePlatform&)>;
+
+SystemTime At(std::uint16_t year, std::uint16_t month, std::uint16_t day, std::uint16_t hour = 0,
+              std::uint16_t minute = 0, std::uint16_t second = 0) {
+  return {year, month, 0, day, hour, minute, second, 0};
+}
+
+// Monday 7 December 2026, noon: the clock of every run unless a row says otherwise.
+const SystemTime kNow = At(2026, 12, 7, 12);
+const SystemTime kTwoToday = At(2026, 12, 7, 2);
+
+// The last run as the result line shows it, in the default regional form.
+std::string Shown(const SystemTime& lastRun) {
+  static FakePlatform textLocale;
+  return DateTimeText(DateTimeFromSystemTime(lastRun), RegionalSettings{},
+                      textLocale.platform().locale);
+}
+
+std::string Ok(const SystemTime& lastRun) { return "ScriptRes:Ok:" + Shown(lastRun); }
+std::string Bad(const std::string& text) { return "ScriptRes:Bad:" + text; }
+std::string Unknown(const std::string& text) { return "ScriptRes:Unknown:" + text; }
+
+bool StartsWith(const std::string& text, const std::string& prefix) {
+  return text.rfind(prefix, 0) == 0;
+}
+
+long CountOf(const Calls& calls, const std::string& prefix) {
+  return std::count_if(calls.begin(), calls.end(),
+                       [&](const std::string& call) { return StartsWith(call, prefix); });
+}
+
+// One whole run on a fresh fake: the clock reads kNow and the task last ran at kTwoToday
+// with exit code 0, unless setup says otherwise.
+struct CheckRun {
+  explicit CheckRun(const Arguments& arguments, const Scenario& setup = nullptr) {
+    fake.clockReadings = {kNow};
+    fake.lastRunTime = kTwoToday;
+    if (setup) setup(fake);
+    status = RunCheck(arguments, fake.platform(), RegionalSettings{});
+  }
+  std::string ResultLine() const { return fake.output.empty() ? "" : fake.output.back(); }
+  bool HelpShown() const { return fake.output.size() > 1; }
+
+  FakePlatform fake;
+  CheckStatus status;
+};
+
+// What every run leaves behind: exactly one result line, last, matching the status; every
+// object released; COM shut down as often as it was started, last of all; a token closed.
+void ExpectOneResultLineAndNothingLeft(const CheckRun& run, const std::string& context) {
+  const Calls& output = run.fake.output;
+  const Calls& calls = run.fake.calls;
+  EXPECT_EQ(CountOf(output, "ScriptRes:"), 1) << context;
+  const std::string prefix[] = {"ScriptRes:Ok:", "ScriptRes:Bad:", "ScriptRes:Unknown:"};
+  EXPECT_TRUE(StartsWith(run.ResultLine(), prefix[static_cast<int>(run.status)])) << context;
+  EXPECT_EQ(run.fake.liveObjects, 0) << context;
+  EXPECT_EQ(CountOf(calls, "CoInitialize"), CountOf(calls, "CoUninitialize")) << context;
+  if (CountOf(calls, "CoInitialize") > 0) {
+    EXPECT_EQ(calls.back(), "CoUninitialize") << context;
+  }
+  EXPECT_EQ(CountOf(calls, "ImpersonateLoggedOnUser"), CountOf(calls, "RevertToSelf")) << context;
+  EXPECT_EQ(CountOf(calls, "ImpersonateLoggedOnUser"), CountOf(calls, "CloseHandle")) << context;
+}
+
+// --- validation: failures before COM starts ---
+
+TEST(CheckRun, ValidationOutcomes) {
+  const std::string gmtMessage = "Invalid gmt offset specified. Number should be in range -760..+780";
+  const struct {
+    Arguments arguments;
+    std::string line;
+    bool help;
+    const char* reason;
+  } cases[] = {
+      {{}, Unknown("TimeFrame is required"), true, "no arguments"},
+      {{"/?", "-task:a", "-timeframe:today"}, Unknown("TimeFrame is required"), true,
+       "a help switch first: nothing after it is parsed"},
+      {{"-h"}, Unknown("TimeFrame is required"), true, "-h alone"},
+      {{"-task:a"}, Unknown("TimeFrame is required"), false, "only -task"},
+      {{"-timeframe:today"}, Unknown("Scheduled Task name is required"), false, "only -timeframe"},
+      {{"-host:srv"}, Unknown("TimeFrame is required"), false, "neither: the later test's text"},
+      {{"-task:", "-timeframe:60"}, Unknown("Scheduled Task name is required"), false, "empty task"},
+      {{"-task:a", "-timeframe:"}, Unknown("TimeFrame is required"), false, "empty time frame"},
+      {{"-task:a", "-timeframe:0"}, Unknown("TimeFrame is required"), false, "zero minutes"},
+      {{"-task:a", "-timeframe:tomorrow"}, Unknown("TimeFrame is required"), false, "no keyword"},
+      {{"-task:a", "-timeframe:today", "-remotegmt:781"}, Unknown(gmtMessage), false,
+       "an offset out of range stops the check"},
+      {{"-task:a", "-timeframe:today", "-remotegmt"}, Unknown(gmtMessage), false,
+       "-remotegmt without a value"},
+      {{"-remotegmt:-781", "-timeframe:today"}, Unknown("Scheduled Task name is required"), false,
+       "validation replaces the offset's message"},
+  };
+  for (const auto& c : cases) {
+    const CheckRun run(c.arguments);
+    EXPECT_EQ(run.ResultLine(), c.line) << c.reason;
+    EXPECT_EQ(run.status, CheckStatus::Unknown) << c.reason;
+    EXPECT_EQ(run.HelpShown(), c.help) << c.reason;
+    EXPECT_EQ(CountOf(run.fake.calls, "CoInitialize"), 0) << c.reason;
+    ExpectOneResultLineAndNothingLeft(run, c.reason);
+  }
+}
+
+TEST(CheckRun, UnreadableTimeZoneStopsTheCheck) {
+  const CheckRun run({"-task:a", "-timeframe:today", "-remotegmt:60"},
+                     [](FakePlatform& f) { f.timeZoneReadable = false; });
+  EXPECT_EQ(run.ResultLine(), Unknown("Cannot retrieve local time zone information"));
+  EXPECT_EQ(run.fake.calls, Calls{"GetTimeZoneInformation"});
+}
+
+// --- whole checks ---
+
+TEST(CheckRun, Outcomes) {
+  const Arguments today{"-task:Backup", "-timeframe:today"};
+  const auto lastRun = [](SystemTime t) { return [t](FakePlatform& f) { f.lastRunTime = t; }; };
+  const auto exitCode = [](std::uint32_t code) { return [code](FakePlatform& f) { f.exitCode = code; }; };
+  const struct {
+    Arguments arguments;
+    Scenario setup;
+    CheckStatus status;
+    std::string line;
+    const char* reason;
+  } cases[] = {
+      {today, nullptr, CheckStatus::Ok, Ok(kTwoToday), "a run today"},
+      {today, lastRun(At(2026, 12, 7)), CheckStatus::Ok, Ok(At(2026, 12, 7)),
+       "a run at the window's start is inside"},
+      {today, lastRun(kNow), CheckStatus::Bad, Bad(Shown(kNow)), "a run at the window's end is outside"},
+      {{"-task:Backup", "-timeframe:yesterday"}, lastRun(At(2026, 12, 7)), CheckStatus::Bad,
+       Bad(Shown(At(2026, 12, 7))), "yesterday excludes today's midnight"},
+      {{"-task:Backup", "-timeframe:yesterday"}, lastRun(At(2026, 12, 6)), CheckStatus::Ok,
+       Ok(At(2026, 12, 6)), "yesterday includes its own midnight"},
+      {{"-task:Backup", "-timeframe:60"}, lastRun(At(2026, 12, 7, 11, 1)), CheckStatus::Ok,
+       Ok(At(2026, 12, 7, 11, 1)), "59 minutes ago in the last hour"},
+      {{"-task:Backup", "-timeframe:60"}, lastRun(At(2026, 12, 7, 10, 59)), CheckStatus::Bad,
+       Bad(Shown(At(2026, 12, 7, 10, 59))), "61 minutes ago is outside the last hour"},
+      {{"-task:Backup", "-timeframe:-5"}, nullptr, CheckStatus::Ok, Ok(kTwoToday),
+       "-5 is judged by today's window"},
+      {{"-task:Backup", "-timeframe:-5"}, lastRun(At(2026, 12, 6, 23)), CheckStatus::Bad,
+       Bad(Shown(At(2026, 12, 6, 23))), "-5: yesterday is outside today"},
+      {{"-task:Backup", "-timeframe:-5x"}, lastRun(At(2026, 12, 7, 11, 56)), CheckStatus::Ok,
+       Ok(At(2026, 12, 7, 11, 56)), "-5x counts as 5 minutes"},
+      {{"-task:Backup", "-timeframe:-5x"}, lastRun(At(2026, 12, 7, 11, 54)), CheckStatus::Bad,
+       Bad(Shown(At(2026, 12, 7, 11, 54))), "-5x: 6 minutes ago is outside"},
+      {{"-task:Backup", "-timeframe:x3c"}, lastRun(At(2026, 12, 7, 11, 1)), CheckStatus::Ok,
+       Ok(At(2026, 12, 7, 11, 1)), "x3c is 60 minutes"},
+      {{"-task:Backup", "-timeframe:x3c"}, lastRun(At(2026, 12, 7, 10, 59)), CheckStatus::Bad,
+       Bad(Shown(At(2026, 12, 7, 10, 59))), "x3c: 61 minutes ago is outside"},
+      {{"-task:Backup", "-timeframe:60"}, lastRun(At(2026, 12, 7, 12, 1)), CheckStatus::Bad,
+       Bad(Shown(At(2026, 12, 7, 12, 1))), "a run after now is outside"},
+      {today, exitCode(1), CheckStatus::Bad, Bad(Shown(kTwoToday) + " Last Result : 1"),
+       "a non-zero exit code"},
+      {today, exitCode(0x80070005), CheckStatus::Bad,
+       Bad(Shown(kTwoToday) + " Last Result : 2147942405"), "top bit set: no minus sign"},
+      {today, exitCode(0xFFFFFFFF), CheckStatus::Bad,
+       Bad(Shown(kTwoToday) + " Last Result : 4294967295"), "all bits set"},
+      {{"-task:Backup", "-timeframe:today", "-ignoreres"}, exitCode(1), CheckStatus::Ok,
+       Ok(kTwoToday), "-ignoreres skips the exit code"},
+      {{"-task:Backup", "-timeframe:yesterday"}, exitCode(1), CheckStatus::Bad,
+       Bad(Shown(kTwoToday)), "the window's failure wins over the exit code's"},
+      {today, [](FakePlatform& f) { f.coCreateInstanceResult = static_cast<HResult>(0x80040154); },
+       CheckStatus::Bad, Bad("Error in CoCreateInstance. Error Code: 80040154"),
+       "no scheduler class"},
+      {today, [](FakePlatform& f) { f.coCreateInstanceResult = 1; }, CheckStatus::Bad,
+       Bad("Error in CoCreateInstance. Error Code: 00000001"), "a success code other than 0"},
+      {{"-task:Backup", "-timeframe:today", "-host:srv"},
+       [](FakePlatform& f) { f.setTargetComputerResult = static_cast<HResult>(0x80070035); },
+       CheckStatus::Bad, Bad("Cannot connect to computer: \"\\\\srv\"; Error Code: 80070035"),
+       "an unreachable computer"},
+      {today,
+       [](FakePlatform& f) {
+         f.activateResult = static_cast<HResult>(0x80070002);
+         f.activateStoresObject = false;
+       },
+       CheckStatus::Bad, Bad("Cannot find task \"Backup\"; Error Code: 80070002"), "no such task"},
+      {today, lastRun(SystemTime{}), CheckStatus::Unknown, Unknown("Invalid argument to date encode"),
+       "a task that never ran: an all-zero record"},
+      {today, lastRun(At(2026, 12, 7, 24)), CheckStatus::Unknown,
+       Unknown("Invalid argument to time encode"), "an hour of 24"},
+      {today, [](FakePlatform& f) { f.coInitializeResult = 1; }, CheckStatus::Unknown,
+       Unknown("Error in CoInitialize. Error Code :00000001"), "COM already initialised"},
+      {today, [](FakePlatform& f) { f.coInitializeResult = static_cast<HResult>(0x8001010E); },
+       CheckStatus::Unknown, Unknown("Error in CoInitialize. Error Code :8001010E"),
+       "COM cannot start"},
+      {{"-task:Backup", "-timeframe:today", "-user:EXAMPLE\\backup", "-pswd:wrong"},
+       [](FakePlatform& f) { f.logonSucceeds = false; }, CheckStatus::Ok, Ok(kTwoToday),
+       "a failed logon still checks, and its text is not shown"},
+      {{"-task:Backup", "-timeframe:today", "-remotegmt:-300"},
+       [](FakePlatform& f) {
+         f.standardBias = -60;
+         f.lastRunTime = At(2026, 12, 7, 8);
+         f.clockReadings = {At(2026, 12, 7, 15)};
+       },
+       CheckStatus::Ok, Ok(At(2026, 12, 7, 14)), "remote 08:00 at GMT-5 is 14:00 at GMT+1"},
+      {{"-task:Backup", "-timeframe:today", "-remotegmt:-300"},
+       [](FakePlatform& f) {
+         f.standardBias = -60;
+         f.lastRunTime = At(2026, 12, 7, 8);
+       },
+       CheckStatus::Bad, Bad(Shown(At(2026, 12, 7, 14))), "the shifted run lies after now"},
+  };
+  for (const auto& c : cases) {
+    const CheckRun run(c.arguments, c.setup);
+    EXPECT_EQ(run.ResultLine(), c.line) << c.reason;
+    EXPECT_EQ(run.status, c.status) << c.reason;
+    EXPECT_FALSE(run.HelpShown()) << c.reason;
+    ExpectOneResultLineAndNothingLeft(run, c.reason);
+  }
+}
+
+TEST(CheckRun, LocalCheckCallsInOrder) {
+  const CheckRun run({"-task:Backup", "-timeframe:today"});
+  EXPECT_EQ(run.fake.calls,
+            (Calls{"CoInitialize",
+                   "CoCreateInstance(CLSID_CTaskScheduler, null, 1, IID_ITaskScheduler)",
+                   "MultiByteToWideChar(3, 0, 6, 6)", "Activate(Backup, IID_ITask)",
+                   "AddRef(Backup)=2", "GetMostRecentRunTime(Backup)", "GetLocalTime",
+                   "GetLocalTime", "GetExitCode(Backup)", "Release(Backup)=1",
+                   "Release(Backup)=0", "Release(scheduler)=0", "CoUninitialize"}));
+}
+
+TEST(CheckRun, RemoteCheckUnderAnAccountCallsInOrder) {
+  const CheckRun run({"-task:Backup", "-timeframe:yesterday", "-host:srv", "-user:EXAMPLE\\backup",
+                      "-pswd:secret"},
+                     [](FakePlatform& f) { f.lastRunTime = At(2026, 12, 6, 2); });
+  EXPECT_EQ(run.status, CheckStatus::Ok);
+  EXPECT_EQ(run.fake.calls,
+            (Calls{"CoInitialize", "LogonUserA(backup, EXAMPLE, secret, 9, 0)",
+                   "ImpersonateLoggedOnUser(68)", "WNetAddConnection2A(\\\\srv, secret, EXAMPLE\\backup, 0)",
+                   "SetRemoteLogin(backup)",
+                   "CoCreateInstance(CLSID_CTaskScheduler, null, 1, IID_ITaskScheduler)",
+                   "MultiByteToWideChar(3, 0, 5, 5)", "SetTargetComputer(\\\\srv)",
+                   "MultiByteToWideChar(3, 0, 6, 6)", "Activate(Backup, IID_ITask)",
+                   "AddRef(Backup)=2", "GetMostRecentRunTime(Backup)", "GetLocalTime",
+                   "GetExitCode(Backup)", "Release(Backup)=1", "Release(Backup)=0",
+                   "Release(scheduler)=0", "RevertToSelf", "CloseHandle(68)", "CoUninitialize"}));
+}
+
+TEST(CheckRun, ExitCodeIsReadAlsoWhenTheWindowFailed) {
+  const CheckRun run({"-task:Backup", "-timeframe:yesterday"},
+                     [](FakePlatform& f) { f.exitCode = 1; });
+  EXPECT_EQ(run.ResultLine(), Bad(Shown(kTwoToday)));
+  EXPECT_EQ(CountOf(run.fake.calls, "GetExitCode(Backup)"), 1);
+}
+
+// Whatever fails after COM has started, the helper goes first, then the impersonation,
+// then COM.
+TEST(CheckRun, CleanUpOrderWhenTheCheckFails) {
+  const Arguments account{"-task:Backup", "-timeframe:today", "-user:backup", "-pswd:secret"};
+  const struct {
+    Scenario setup;
+    Calls tail;
+    const char* reason;
+  } cases[] = {
+      {[](FakePlatform& f) { f.coCreateInstanceResult = static_cast<HResult>(0x80040154); },
+       {"CoCreateInstance(CLSID_CTaskScheduler, null, 1, IID_ITaskScheduler)", "RevertToSelf",
+        "CloseHandle(68)", "CoUninitialize"},
+       "no scheduler object: nothing to release"},
+      {[](FakePlatform& f) {
+         f.activateResult = static_cast<HResult>(0x80070002);
+         f.activateStoresObject = false;
+       },
+       {"Activate(Backup, IID_ITask)", "Release(scheduler)=0", "RevertToSelf", "CloseHandle(68)",
+        "CoUninitialize"},
+       "task not found"},
+      {[](FakePlatform& f) { f.lastRunTime = SystemTime{}; },
+       {"GetMostRecentRunTime(Backup)", "Release(Backup)=1", "Release(Backup)=0",
+        "Release(scheduler)=0", "RevertToSelf", "CloseHandle(68)", "CoUninitialize"},
+       "an invalid last-run record"},
+      {[](FakePlatform& f) { f.exitCode = 2; },
+       {"GetExitCode(Backup)", "Release(Backup)=1", "Release(Backup)=0", "Release(scheduler)=0",
+        "RevertToSelf", "CloseHandle(68)", "CoUninitialize"},
+       "a non-zero exit code"},
+      {[](FakePlatform& f) { f.logonSucceeds = false; },
+       {"GetExitCode(Backup)", "Release(Backup)=1", "Release(Backup)=0", "Release(scheduler)=0",
+        "CoUninitialize"},
+       "no token: no impersonation to end"},
+  };
+  for (const auto& c : cases) {
+    const CheckRun run(account, c.setup);
+    const Calls& calls = run.fake.calls;
+    ASSERT_GE(calls.size(), c.tail.size()) << c.reason;
+    EXPECT_EQ(Calls(calls.end() - static_cast<long>(c.tail.size()), calls.end()), c.tail) << c.reason;
+    ExpectOneResultLineAndNothingLeft(run, c.reason);
+  }
+}
+
+TEST(CheckRun, AccountStepNeedsBothAccountAndPassword) {
+  const struct {
+    Arguments extra;
+    long logons, connections, remoteLogins;
+    std::string remoteName;
+    const char* reason;
+  } cases[] = {
+      {{"-user:EXAMPLE\\backup", "-pswd:secret", "-host:srv"}, 1, 1, 1, "\\\\srv", "both, with a host"},
+      {{"-user:backup", "-pswd:secret"}, 1, 1, 1, "", "both, no host: the connection is still made"},
+      {{"-user:EXAMPLE\\backup", "-host:srv"}, 0, 0, 1, "", "no password"},
+      {{"-pswd:secret", "-host:srv"}, 0, 0, 0, "", "no account"},
+      {{"-host:srv"}, 0, 0, 0, "", "neither"},
+  };
+  for (const auto& c : cases) {
+    Arguments arguments{"-task:Backup", "-timeframe:today"};
+    arguments.insert(arguments.end(), c.extra.begin(), c.extra.end());
+    const CheckRun run(arguments);
+    const Calls& calls = run.fake.calls;
+    EXPECT_EQ(CountOf(calls, "LogonUserA"), c.logons) << c.reason;
+    EXPECT_EQ(CountOf(calls, "WNetAddConnection2A"), c.connections) << c.reason;
+    EXPECT_EQ(CountOf(calls, "SetRemoteLogin(backup)"), c.remoteLogins) << c.reason;
+    EXPECT_EQ(run.fake.lastRemoteName, c.remoteName) << c.reason;
+    EXPECT_EQ(run.status, CheckStatus::Ok) << c.reason;
+    ExpectOneResultLineAndNothingLeft(run, c.reason);
+  }
+}
+
+TEST(CheckRun, ConnectionFailureIsIgnored) {
+  const CheckRun run({"-task:Backup", "-timeframe:today", "-user:backup", "-pswd:secret",
+                      "-host:srv"},
+                     [](FakePlatform& f) { f.connectionResults = {1219}; });
+  EXPECT_EQ(run.ResultLine(), Ok(kTwoToday));
+  EXPECT_EQ(CountOf(run.fake.calls, "WNetCancelConnection2A"), 0);
+}
+
+TEST(CheckRun, HostNameGetsTwoLeadingBackslashes) {
+  const struct {
+    std::string host, used;
+    const char* reason;
+  } cases[] = {
+      {"srv", "\\\\srv", "none: two are added"},
+      {"\\\\srv", "\\\\srv", "two: used unchanged"},
+      {"\\srv", "\\\\\\srv", "one: two more"},
+      {"\\\\\\srv", "\\\\\\srv", "three: unchanged"},
+      {"srv\\\\", "\\\\srv\\\\", "backslashes elsewhere do not count"},
+  };
+  for (const auto& c : cases) {
+    const CheckRun run({"-task:Backup", "-timeframe:today", "-host:" + c.host, "-user:u", "-pswd:p"},
+                       [](FakePlatform& f) { f.setTargetComputerResult = 5; });
+    EXPECT_EQ(CountOf(run.fake.calls, "SetTargetComputer(" + c.used + ")"), 1) << c.reason;
+    EXPECT_EQ(run.fake.lastRemoteName, c.used) << c.reason;
+    EXPECT_EQ(run.ResultLine(),
+              Bad("Cannot connect to computer: \"" + c.used + "\"; Error Code: 00000005"))
+        << c.reason;
+  }
+}
+
+// A clock that runs out of memory: errors that are no Exception end the check as Unknown
+// with their own text, after the clean-up.
+class ExhaustedClock final : public Clock {
+ public:
+  SystemTime GetLocalTime() override { throw std::bad_alloc(); }
+};
+
+TEST(CheckRun, AnyOtherErrorIsUnknownAfterTheCleanUp) {
+  FakePlatform fake;
+  ExhaustedClock clock;
+  Platform platform{fake, fake, fake, fake, clock, fake, fake, fake};
+  const CheckStatus status =
+      RunCheck({"-task:Backup", "-timeframe:today"}, platform, RegionalSettings{});
+  EXPECT_EQ(status, CheckStatus::Unknown);
+  EXPECT_EQ(fake.output, Calls{Unknown(std::bad_alloc().what())});
+  EXPECT_EQ(fake.calls.back(), "CoUninitialize");
+  EXPECT_EQ(fake.liveObjects, 0);
+}
+
+}  // namespace
+}  // namespace runwarden

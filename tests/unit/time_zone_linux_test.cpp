@@ -1,0 +1,68 @@
+// The Linux time zone against real zone rules: the standard offset, whatever the season.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <optional>
+#include <string>
+
+#include "platform/posix/real_platform_linux.h"
+
+namespace runwarden {
+namespace {
+
+// Sets TZ for one test and puts the old value back.
+class ZoneScope {
+ public:
+  explicit ZoneScope(const char* zone) {
+    if (const char* old = std::getenv("TZ")) previous_ = old;
+    setenv("TZ", zone, 1);
+    tzset();
+  }
+  ~ZoneScope() {
+    if (previous_) {
+      setenv("TZ", previous_->c_str(), 1);
+    } else {
+      unsetenv("TZ");
+    }
+    tzset();
+  }
+  ZoneScope(const ZoneScope&) = delete;
+  ZoneScope& operator=(const ZoneScope&) = delete;
+
+ private:
+  std::optional<std::string> previous_;
+};
+
+TEST(LinuxTimeZone, StandardBiasInEverySeason) {
+  const struct {
+    const char* zone;
+    std::int32_t bias;
+  } cases[] = {
+      {"UTC", 0},
+      {"Europe/Berlin", -60},       // +02:00 in summer, +01:00 standard
+      {"America/New_York", 300},    // -04:00 in summer, -05:00 standard
+      {"Australia/Sydney", -600},   // daylight saving in the southern summer
+      {"Asia/Kolkata", -330},       // half hours
+      {"Asia/Tokyo", -540},
+      {"<+0330>-3:30", -210},       // a rule written out, no database
+      {"EST5EDT,M3.2.0,M11.1.0", 300},
+  };
+  // A July and a January instant, read through localtime first, so that the C library has
+  // just worked out a daylight-saving time for the zone.
+  const std::time_t instants[] = {1'783'000'000, 1'767'225'600};
+  for (const auto& c : cases) {
+    const ZoneScope scope(c.zone);
+    for (const std::time_t instant : instants) {
+      std::tm local{};
+      localtime_r(&instant, &local);
+      LinuxTimeZone zone;
+      std::int32_t bias = 12345;
+      ASSERT_TRUE(zone.GetStandardBias(&bias)) << c.zone;
+      EXPECT_EQ(bias, c.bias) << c.zone << " at " << instant;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace runwarden
