@@ -9,7 +9,7 @@ cd "$(dirname "$0")/../.."
 source tests/e2e/lib/common.sh
 source tests/e2e/lib/systemd.sh
 testbed_enter "$@"
-require_tool build/linux/systemd_backend_probe
+require_tool build/linux/runwarden
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 
@@ -195,7 +195,7 @@ for build in linux asan; do
     continue
   fi
   run_probe_checks "$build"
-  # run_program_checks "$build"  (with the check driver)
+  run_program_checks "$build"
 done
 
 # Nothing the probes started runs on: only the manager and its own services remain.
