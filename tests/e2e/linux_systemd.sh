@@ -75,6 +75,7 @@ cat >"$fake_bin/ssh" <<EOF
 printf '%s\n' "\$@" >"$TESTBED_DIR/ssh-arguments"
 case " \$* " in
   *" denied-host "*) echo 'admin@denied-host: Permission denied (publickey).' >&2; exit 255 ;;
+  *" silent-host "*) exec sleep 60 ;;
 esac
 for last; do :; done
 exec "\$last"
@@ -155,6 +156,7 @@ run_program_checks() {
   job=$(result_time "$job_start")
   run "ran and exited 0, minutes" 0 "ScriptRes:Ok:$ok" -task:rw-ok -timeframe:10
   run "ran and exited 0, today" 0 "ScriptRes:Ok:$ok" -task:rw-ok.service -timeframe:today
+  run "timer, this week" 0 "ScriptRes:Ok:$ok" -task:rw-ok.timer -timeframe:this_week
   run "ran, but not in the window" 1 "ScriptRes:Bad:$ok" -task:rw-ok -timeframe:yesterday
   run "exited 3" 1 "ScriptRes:Bad:$fails Last Result : 3" -task:rw-fails -timeframe:10
   run "killed by a signal" 1 "ScriptRes:Bad:$killed Last Result : 137" \
@@ -185,6 +187,16 @@ run_program_checks() {
     "ScriptRes:Bad:Error in CoCreateInstance. Error Code: 80041315" -task:rw-ok -timeframe:10
   kill -CONT "$TESTBED_MANAGER_PID"
   ((SECONDS - started <= 15)) || expect_status "answer within 15 s" "<=15" $((SECONDS - started))
+
+  # A remote computer that never answers: the connection gives up after 20 s, ssh is
+  # ended. Once, since it takes that long.
+  [[ $1 == linux ]] || return 0
+  started=$SECONDS
+  PATH=$fake_bin:$PATH run "remote computer that does not answer" 1 \
+    'ScriptRes:Bad:Cannot connect to computer: "\\\\silent-host"; Error Code: 80070035' \
+    -task:rw-ok -timeframe:10 -host:silent-host
+  ((SECONDS - started <= 30)) || expect_status "answer within 30 s" "<=30" $((SECONDS - started))
+  expect_bytes "the silent ssh is ended" "" <(testbed_running '^sleep 60')
 }
 
 for build in linux asan; do
@@ -199,6 +211,5 @@ for build in linux asan; do
 done
 
 # Nothing the probes started runs on: only the manager and its own services remain.
-leftovers=$(pgrep -a -f 'systemd-stdio-bridge' || true)
-expect_bytes "no process left behind" "" <(printf '%s' "$leftovers")
+expect_bytes "no process left behind" "" <(testbed_running '^(ssh|systemd-stdio-bridge|sleep) ')
 finish

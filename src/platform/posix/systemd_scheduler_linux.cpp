@@ -48,8 +48,21 @@ void AppendUtf8(std::string& text, char32_t code) {
   }
 }
 
-// The manager answers a ping: proof that the connection reaches it.
-int PingManager(sd_bus* bus, sd_bus_error* error) {
+// Brings a started connection up (authentication and Hello, which sd-bus would otherwise
+// wait for up to 90 seconds), then has the manager answer a ping: proof that the
+// connection reaches it. Each of the two steps takes at most limit.
+int ReachManager(sd_bus* bus, std::chrono::seconds limit, sd_bus_error* error) {
+  sd_bus_set_method_call_timeout(bus, Microseconds(limit));
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  for (int r; (r = sd_bus_is_ready(bus)) <= 0;) {
+    if (r < 0) return r;
+    if ((r = sd_bus_process(bus, nullptr)) < 0) return r;
+    if (r > 0) continue;
+    const auto left = std::chrono::duration_cast<std::chrono::microseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return -ETIMEDOUT;
+    if ((r = sd_bus_wait(bus, static_cast<std::uint64_t>(left.count()))) < 0) return r;
+  }
   return sd_bus_call_method(bus, kManagerService, kManagerPath, "org.freedesktop.DBus.Peer", "Ping",
                             error, nullptr, "");
 }
@@ -215,10 +228,9 @@ class SystemdScheduler final : public ITaskScheduler {
     sd_bus_set_fd(bus, connection, connection);  // the bus owns the socket from here on
     sd_bus_set_bus_client(bus, 1);
     sd_bus_set_trusted(bus, 1);  // no peer credentials travel through ssh
-    sd_bus_set_method_call_timeout(bus, Microseconds(kRemoteCallTimeout));
     sd_bus_error error = SD_BUS_ERROR_NULL;
     r = sd_bus_start(bus);
-    if (r >= 0) r = PingManager(bus, &error);
+    if (r >= 0) r = ReachManager(bus, kRemoteCallTimeout, &error);
     if (r < 0) {
       const HResult result = RemoteFailure(r, error, *tunnel);
       sd_bus_error_free(&error);
@@ -280,10 +292,7 @@ HResult CreateSystemdScheduler(std::string_view remoteLogin, ITaskScheduler** ob
   sd_bus* bus = nullptr;
   int r = sd_bus_open_system(&bus);  // DBUS_SYSTEM_BUS_ADDRESS, else the standard socket
   sd_bus_error error = SD_BUS_ERROR_NULL;
-  if (r >= 0) {
-    sd_bus_set_method_call_timeout(bus, Microseconds(kLocalCallTimeout));
-    r = PingManager(bus, &error);
-  }
+  if (r >= 0) r = ReachManager(bus, kLocalCallTimeout, &error);
   if (r < 0) {
     const HResult result = ResultOfBusFailure(r, error.name ? error.name : "", false);
     sd_bus_error_free(&error);

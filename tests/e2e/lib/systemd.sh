@@ -32,6 +32,15 @@ testbed_processes_in() {
   done
 }
 
+# The command lines of this namespace's processes that match an extended regular
+# expression (other processes of the machine are not looked at).
+testbed_running() {
+  local process
+  for process in $(testbed_processes_in "$(readlink /proc/self/ns/mnt)"); do
+    { tr '\0' ' ' <"/proc/$process/cmdline"; } 2>/dev/null | grep -E -- "$1"
+  done
+}
+
 # Runs the calling script again inside a new mount namespace and exits with its status,
 # failing when a process of that namespace is left; inside, lays out the test bed's
 # directories.
