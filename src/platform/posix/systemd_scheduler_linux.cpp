@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstdlib>
 #include <memory>
 
 #include "platform/posix/real_platform_linux.h"
