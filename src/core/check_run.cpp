@@ -1,5 +1,6 @@
 #include "core/check_run.h"
 
+#include <algorithm>
 #include <exception>
 #include <memory>
 
@@ -113,6 +114,13 @@ std::string CheckTask(CheckSettings& settings, TimeFrameKind kind, Platform& pla
   return lastRunText;
 }
 
+// A task or host name with a line break in it must not split the one result line that
+// the caller reads: each CR and LF becomes a blank.
+std::string OnOneLine(std::string text) {
+  std::replace_if(text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+  return text;
+}
+
 std::string_view ResultPrefix(CheckStatus status) {
   switch (status) {
     case CheckStatus::Ok: return "ScriptRes:Ok:";
@@ -149,7 +157,7 @@ CheckStatus RunCheck(const std::vector<std::string>& arguments, Platform& platfo
   }
   const std::string& text =
       settings.Status == CheckStatus::Ok ? lastRunText : settings.MessageText;
-  platform.console.WriteLine(std::string(ResultPrefix(settings.Status)) + text);
+  platform.console.WriteLine(std::string(ResultPrefix(settings.Status)) + OnOneLine(text));
   return settings.Status;
 }
 

@@ -11,6 +11,25 @@ using LocaleId = std::uint32_t;
 using LocaleType = std::uint32_t;
 
 inline constexpr std::uint32_t kDateUseAltCalendar = 4;
+// The system's ANSI code page, for GetCPInfo.
+inline constexpr std::uint32_t kAnsiCodePage = 0;
+
+// The locale values that the program reads (Windows' LOCALE_* numbers).
+inline constexpr LocaleType kLocaleSDate = 0x1D;
+inline constexpr LocaleType kLocaleSTime = 0x1E;
+inline constexpr LocaleType kLocaleSShortDate = 0x1F;
+inline constexpr LocaleType kLocaleSLongDate = 0x20;
+inline constexpr LocaleType kLocaleITime = 0x23;
+inline constexpr LocaleType kLocaleITLZero = 0x25;
+inline constexpr LocaleType kLocaleS1159 = 0x28;
+inline constexpr LocaleType kLocaleS2359 = 0x29;
+inline constexpr LocaleType kLocaleSDayName1 = 0x2A;        // Monday, up to 0x30 Sunday
+inline constexpr LocaleType kLocaleSAbbrevDayName1 = 0x31;  // Monday, up to 0x37 Sunday
+inline constexpr LocaleType kLocaleSMonthName1 = 0x38;      // January, up to 0x43 December
+inline constexpr LocaleType kLocaleSAbbrevMonthName1 = 0x44;  // January, up to 0x4F
+inline constexpr LocaleType kLocaleIDefaultAnsiCodePage = 0x1004;
+inline constexpr LocaleType kLocaleITimeMarkPosn = 0x1005;
+inline constexpr LocaleType kLocaleICalendarType = 0x1009;
 
 // The part of CPINFO that the program reads.
 struct CodePageInfo {

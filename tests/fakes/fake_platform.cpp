@@ -201,20 +201,40 @@ void FakePlatform::WriteCp437Line(std::string_view line) {
 
 LocaleId FakePlatform::GetThreadLocale() { return threadLocale; }
 
-int FakePlatform::GetLocaleInfoA(LocaleId, LocaleType type, char* buffer, int size) {
-  const auto answer = localeInfo.find(type);
-  if (answer == localeInfo.end()) return 0;
-  const int needed = static_cast<int>(answer->second.size()) + 1;
+namespace {
+
+// A text answer as the Windows locale functions give it: stored with its terminator, the
+// count including it; 0 when the room is too small.
+int StoreAnswer(const std::string& answer, char* buffer, int size) {
+  const int needed = static_cast<int>(answer.size()) + 1;
   if (needed > size) return 0;
-  std::memcpy(buffer, answer->second.c_str(), static_cast<std::size_t>(needed));
+  std::memcpy(buffer, answer.c_str(), static_cast<std::size_t>(needed));
   return needed;
 }
 
-bool FakePlatform::GetCPInfo(std::uint32_t, CodePageInfo*) { return false; }
+}  // namespace
 
-int FakePlatform::GetDateFormatA(LocaleId, std::uint32_t, const SystemTime*, const char*, char*,
-                                 int) {
-  return 0;
+int FakePlatform::GetLocaleInfoA(LocaleId, LocaleType type, char* buffer, int size) {
+  const auto answer = localeInfo.find(type);
+  return answer == localeInfo.end() ? 0 : StoreAnswer(answer->second, buffer, size);
+}
+
+bool FakePlatform::GetCPInfo(std::uint32_t codePage, CodePageInfo* info) {
+  localeCalls.push_back("GetCPInfo(" + std::to_string(codePage) + ")");
+  const auto answer = codePages.find(codePage);
+  if (answer == codePages.end()) return false;
+  *info = answer->second;
+  return true;
+}
+
+int FakePlatform::GetDateFormatA(LocaleId locale, std::uint32_t flags, const SystemTime* date,
+                                 const char* format, char* buffer, int size) {
+  localeCalls.push_back("GetDateFormatA(" + std::to_string(locale) + ", " +
+                        std::to_string(flags) + ", " + std::to_string(date->wYear) + "-" +
+                        std::to_string(date->wMonth) + "-" + std::to_string(date->wDay) + " wd" +
+                        std::to_string(date->wDayOfWeek) + ", " + format + ")");
+  const auto answer = altCalendarDates.find(format);
+  return answer == altCalendarDates.end() ? 0 : StoreAnswer(answer->second, buffer, size);
 }
 
 }  // namespace runwarden::testing

@@ -65,6 +65,9 @@ class FakePlatform final : public ComRuntime,
   // The last NETRESOURCE passed, with its texts copied.
   NetResource lastResource{};
   std::string lastRemoteName;
+  // GetCPInfo and GetDateFormatA calls, apart from `calls` as they happen at start-up and
+  // inside texts.
+  std::vector<std::string> localeCalls;
 
   // --- scripted answers ---
   HResult coInitializeResult = 0;
@@ -90,6 +93,8 @@ class FakePlatform final : public ComRuntime,
   std::int32_t standardBias = 0;
   LocaleId threadLocale = 0x0409;
   std::map<LocaleType, std::string> localeInfo;
+  std::map<std::uint32_t, CodePageInfo> codePages;     // GetCPInfo; others fail
+  std::map<std::string, std::string> altCalendarDates;  // GetDateFormatA by format; others fail
 
   // --- ComRuntime ---
   HResult CoInitialize() override;

@@ -187,6 +187,10 @@ TEST(CheckRun, Outcomes) {
          f.activateStoresObject = false;
        },
        CheckStatus::Bad, Bad("Cannot find task \"Backup\"; Error Code: 80070002"), "no such task"},
+      {{"-task:Back\r\nup", "-timeframe:today"},
+       [](FakePlatform& f) { f.activateResult = static_cast<HResult>(0x80070002); },
+       CheckStatus::Bad, Bad("Cannot find task \"Back  up\"; Error Code: 80070002"),
+       "a line break in a name does not split the result line"},
       {today, lastRun(SystemTime{}), CheckStatus::Unknown, Unknown("Invalid argument to date encode"),
        "a task that never ran: an all-zero record"},
       {today, lastRun(At(2026, 12, 7, 24)), CheckStatus::Unknown,

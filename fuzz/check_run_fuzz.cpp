@@ -1,0 +1,120 @@
+// A whole check, from arguments to result line, against the fake platform with random
+// answers: exactly one result line, last, with the prefix of the returned status; help
+// only before an Unknown line; every scheduler object released, COM shut down as often
+// as it started, a logon token always closed; the password never in the output.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/check_run.h"
+#include "fakes/fake_platform.h"
+#include "fuzz_check.h"
+
+using namespace runwarden;
+using runwarden::testing::FakePlatform;
+
+namespace {
+
+constexpr char kSecret[] = "Zq7-secret-Pw";
+
+HResult SomeResult(FuzzedDataProvider& input) {
+  switch (input.ConsumeIntegralInRange(0, 3)) {
+    case 0: return 0;
+    case 1: return 1;  // a success code other than 0
+    case 2: return static_cast<HResult>(0x80070002);
+    default: return input.ConsumeIntegral<HResult>();
+  }
+}
+
+// Mostly a plausible recent time, sometimes any sixteen bytes.
+SystemTime SomeTime(FuzzedDataProvider& input) {
+  if (input.ConsumeBool()) {
+    SystemTime time;
+    for (std::uint16_t* field : {&time.wYear, &time.wMonth, &time.wDayOfWeek, &time.wDay,
+                                 &time.wHour, &time.wMinute, &time.wSecond, &time.wMilliseconds}) {
+      *field = input.ConsumeIntegral<std::uint16_t>();
+    }
+    return time;
+  }
+  return {input.ConsumeIntegralInRange<std::uint16_t>(2024, 2027),
+          input.ConsumeIntegralInRange<std::uint16_t>(1, 12),
+          0,
+          input.ConsumeIntegralInRange<std::uint16_t>(1, 28),
+          input.ConsumeIntegralInRange<std::uint16_t>(0, 23),
+          input.ConsumeIntegralInRange<std::uint16_t>(0, 59),
+          input.ConsumeIntegralInRange<std::uint16_t>(0, 59),
+          input.ConsumeIntegralInRange<std::uint16_t>(0, 999)};
+}
+
+void ScriptAnswers(FuzzedDataProvider& input, FakePlatform& fake) {
+  fake.coInitializeResult = input.ConsumeIntegralInRange(0, 7) == 0 ? SomeResult(input) : 0;
+  fake.coCreateInstanceResult = SomeResult(input);
+  fake.coCreateInstanceStoresObject = input.ConsumeBool();
+  fake.setTargetComputerResult = SomeResult(input);
+  fake.activateResult = SomeResult(input);
+  fake.activateStoresObject = input.ConsumeBool();
+  fake.lastRunTime = SomeTime(input);
+  fake.fillLastRunTime = input.ConsumeBool();
+  fake.exitCode = input.ConsumeBool() ? 0 : input.ConsumeIntegral<std::uint32_t>();
+  fake.fillExitCode = input.ConsumeBool();
+  fake.logonSucceeds = input.ConsumeBool();
+  fake.impersonateSucceeds = input.ConsumeBool();
+  fake.lastError = input.ConsumeIntegral<SystemErrorCode>();
+  fake.systemMessage = input.ConsumeRandomLengthString(600);
+  fake.connectionResults = {input.ConsumeIntegral<SystemErrorCode>()};
+  fake.timeZoneReadable = input.ConsumeBool();
+  fake.standardBias = input.ConsumeIntegralInRange(-24 * 60, 24 * 60);
+  fake.clockReadings.clear();
+  const int readings = input.ConsumeIntegralInRange(1, 4);
+  for (int i = 0; i < readings; ++i) fake.clockReadings.push_back(SomeTime(input));
+}
+
+std::size_t Count(const std::vector<std::string>& calls, std::string_view prefix) {
+  return static_cast<std::size_t>(std::count_if(calls.begin(), calls.end(), [&](const std::string& call) {
+    return call.compare(0, prefix.size(), prefix) == 0;
+  }));
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  FuzzedDataProvider input(data, size);
+  FakePlatform fake;
+  ScriptAnswers(input, fake);
+  const bool givePassword = input.ConsumeBool();
+  std::vector<std::string> arguments;
+  const int count = input.ConsumeIntegralInRange(0, 8);
+  bool secretElsewhere = false;
+  for (int i = 0; i < count; ++i) {
+    arguments.push_back(input.ConsumeRandomLengthString(64));
+    secretElsewhere = secretElsewhere || arguments.back().find(kSecret) != std::string::npos;
+  }
+  if (givePassword) {
+    arguments.insert(arguments.begin() + input.ConsumeIntegralInRange<std::ptrdiff_t>(0, count),
+                     std::string("-pswd:") + kSecret);
+  }
+
+  const CheckStatus status = RunCheck(arguments, fake.platform(), RegionalSettings{});
+
+  const int code = static_cast<int>(status);
+  FUZZ_CHECK(code >= 0 && code <= 2);
+  FUZZ_CHECK(!fake.output.empty());
+  const std::string& result = fake.output.back();
+  static const char* const kPrefixes[] = {"ScriptRes:Ok:", "ScriptRes:Bad:", "ScriptRes:Unknown:"};
+  FUZZ_CHECK(result.rfind(kPrefixes[code], 0) == 0);
+  FUZZ_CHECK(result.find_first_of("\r\n") == std::string::npos);
+  for (std::size_t i = 0; i + 1 < fake.output.size(); ++i) {
+    FUZZ_CHECK(fake.output[i].rfind("ScriptRes:", 0) != 0);
+  }
+  if (fake.output.size() > 1) FUZZ_CHECK(status == CheckStatus::Unknown);
+  if (!secretElsewhere) {
+    for (const std::string& line : fake.output) FUZZ_CHECK(line.find(kSecret) == std::string::npos);
+  }
+  FUZZ_CHECK(fake.liveObjects == 0);
+  FUZZ_CHECK(Count(fake.calls, "CoInitialize") == Count(fake.calls, "CoUninitialize"));
+  FUZZ_CHECK(Count(fake.calls, "ImpersonateLoggedOnUser") == Count(fake.calls, "CloseHandle"));
+  return 0;
+}
