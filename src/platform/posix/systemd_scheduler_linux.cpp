@@ -124,7 +124,7 @@ class UnitReader {
 
   sd_bus* bus_;
   bool remote_;
-  sd_bus_error error_ = SD_BUS_ERROR_NULL;
+  sd_bus_error error_{};  // no error: the same as SD_BUS_ERROR_NULL, which is C only
   int failure_ = 0;
 };
 
@@ -229,7 +229,7 @@ class SystemdScheduler final : public ITaskScheduler {
     sd_bus_set_fd(bus, connection, connection);  // the bus owns the socket from here on
     sd_bus_set_bus_client(bus, 1);
     sd_bus_set_trusted(bus, 1);  // no peer credentials travel through ssh
-    sd_bus_error error = SD_BUS_ERROR_NULL;
+    sd_bus_error error{};
     r = sd_bus_start(bus);
     if (r >= 0) r = ReachManager(bus, kRemoteCallTimeout, &error);
     if (r < 0) {
@@ -292,7 +292,7 @@ HResult CreateSystemdScheduler(std::string_view remoteLogin, ITaskScheduler** ob
   *object = nullptr;
   sd_bus* bus = nullptr;
   int r = sd_bus_open_system(&bus);  // DBUS_SYSTEM_BUS_ADDRESS, else the standard socket
-  sd_bus_error error = SD_BUS_ERROR_NULL;
+  sd_bus_error error{};
   if (r >= 0) r = ReachManager(bus, kLocalCallTimeout, &error);
   if (r < 0) {
     const HResult result = ResultOfBusFailure(r, error.name ? error.name : "", false);
