@@ -9,11 +9,9 @@
 
 namespace runwarden {
 
-SystemTime LinuxClock::GetLocalTime() {
-  timespec now{};
-  clock_gettime(CLOCK_REALTIME, &now);
+SystemTime LocalSystemTime(std::time_t seconds, std::uint16_t milliseconds) {
   tm local{};
-  localtime_r(&now.tv_sec, &local);
+  localtime_r(&seconds, &local);
   return {static_cast<std::uint16_t>(local.tm_year + 1900),
           static_cast<std::uint16_t>(local.tm_mon + 1),
           static_cast<std::uint16_t>(local.tm_wday),
@@ -22,7 +20,13 @@ SystemTime LinuxClock::GetLocalTime() {
           static_cast<std::uint16_t>(local.tm_min),
           // A leap second (60) is shown as the last second of its minute.
           static_cast<std::uint16_t>(local.tm_sec > 59 ? 59 : local.tm_sec),
-          static_cast<std::uint16_t>(now.tv_nsec / 1'000'000)};
+          milliseconds};
+}
+
+SystemTime LinuxClock::GetLocalTime() {
+  timespec now{};
+  clock_gettime(CLOCK_REALTIME, &now);
+  return LocalSystemTime(now.tv_sec, static_cast<std::uint16_t>(now.tv_nsec / 1'000'000));
 }
 
 }  // namespace runwarden

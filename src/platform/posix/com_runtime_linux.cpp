@@ -1,16 +1,19 @@
-// The scheduler object on Linux.
+// The scheduler object on Linux: a connection to the systemd manager.
 #ifndef __linux__
 #error "com_runtime_linux.cpp belongs to the Linux build only"
 #endif
 
 #include "platform/posix/real_platform_linux.h"
+#include "platform/posix/systemd_scheduler_linux.h"
 
 namespace runwarden {
 
-HResult LinuxComRuntime::CoCreateInstance(const Guid&, CountedObject*, std::uint32_t, const Guid&,
-                                          ITaskScheduler** object) {
+HResult LinuxComRuntime::CoCreateInstance(const Guid& clsid, CountedObject*, std::uint32_t,
+                                          const Guid& iid, ITaskScheduler** object) {
   *object = nullptr;
-  return static_cast<HResult>(0x80040154);  // class not registered: no scheduler backend yet
+  if (clsid != CLSID_CTaskScheduler) return kClassNotRegistered;
+  if (iid != IID_ITaskScheduler) return kNoInterface;
+  return CreateSystemdScheduler(remoteLogin_, object);
 }
 
 }  // namespace runwarden

@@ -1,9 +1,15 @@
 #pragma once
 // The Linux implementations of the platform interfaces.
 
+#include <ctime>
+#include <string>
+
 #include "platform/platform.h"
 
 namespace runwarden {
+
+// Seconds since the epoch as the local date and time, with the given milliseconds.
+SystemTime LocalSystemTime(std::time_t seconds, std::uint16_t milliseconds);
 
 class LinuxClock final : public Clock {
  public:
@@ -21,14 +27,18 @@ class LinuxConsole final : public Console {
   void WriteCp437Line(std::string_view line) override;
 };
 
-// No COM on Linux: initialisation succeeds and does nothing; the scheduler object is the
-// systemd manager where there is a backend for it.
+// No COM on Linux: initialisation succeeds and does nothing; the scheduler object is a
+// connection to the systemd manager of the local computer or, over ssh, of a remote one.
 class LinuxComRuntime final : public ComRuntime {
  public:
   HResult CoInitialize() override { return 0; }
   void CoUninitialize() override {}
   HResult CoCreateInstance(const Guid& clsid, CountedObject* outer, std::uint32_t context,
                            const Guid& iid, ITaskScheduler** object) override;
+  void SetRemoteLogin(std::string_view userName) override { remoteLogin_ = userName; }
+
+ private:
+  std::string remoteLogin_;  // the ssh login for a remote computer; empty: ssh's choice
 };
 
 class LinuxWideText final : public WideText {

@@ -1,0 +1,59 @@
+#pragma once
+// An ssh process that carries a D-Bus connection to a remote computer's system bus: its
+// standard input and output are one end of a socket pair, its error output is kept to
+// tell why a connection failed.
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace runwarden {
+
+// Where to log on: "[user@]host[:port]" or "[user@][address][:port]" split apart.
+struct SshDestination {
+  std::string user;  // empty: ssh's own choice
+  std::string host;
+  std::string port;  // empty: ssh's own choice
+};
+
+// Splits a host text; a user given in the text wins over defaultUser. False for a text
+// that names no host.
+bool ParseSshDestination(std::string_view text, std::string_view defaultUser,
+                         SshDestination& destination);
+
+// The ssh command line: key or agent authentication only (no prompt), bounded connect
+// time, no terminal, the remote system bus bridged to standard input and output.
+std::vector<std::string> SshArguments(const SshDestination& destination,
+                                      std::chrono::seconds connectTimeout);
+
+// Why a failed ssh ended, judged from its exit status and error output.
+enum class SshFailure { AccessDenied, Unreachable, Other };
+SshFailure ClassifySshFailure(int exitStatus, std::string_view errorOutput);
+
+class SshTunnel {
+ public:
+  SshTunnel() = default;
+  SshTunnel(const SshTunnel&) = delete;
+  SshTunnel& operator=(const SshTunnel&) = delete;
+  ~SshTunnel() { Stop(); }
+
+  // Starts ssh; returns the local end of the connection (the caller owns it), or -errno.
+  int Start(const std::vector<std::string>& arguments);
+  // After the connection failed: waits a bounded time for ssh to end and judges why.
+  SshFailure Failure();
+  // Ends ssh (it normally ends by itself once the connection is closed) and reaps it.
+  void Stop();
+
+ private:
+  // Waits for ssh to end, at most until the deadline; the exit status, or -1 if it runs on.
+  int WaitForExit(std::chrono::milliseconds limit);
+
+  pid_t pid_ = -1;
+  int errorOutput_ = -1;  // read end of ssh's standard error
+  int exitStatus_ = -1;
+};
+
+}  // namespace runwarden

@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# The Debian package of the Linux build: made with cpack, it holds the program and its
+# manual page, names its library dependencies, and the program it installs runs. As root,
+# and when no runwarden package is installed yet, it is really installed with dpkg -i and
+# purged again afterwards.
+set -uo pipefail
+cd "$(dirname "$0")/../.."
+source tests/e2e/lib/common.sh
+require_tool build/linux/runwarden
+require_tool cpack
+require_tool dpkg-deb
+
+work=$(mktemp -d /tmp/runwarden-deb.XXXXXX)
+installed_by_test=false
+cleanup() {
+  if $installed_by_test; then dpkg -P runwarden >/dev/null 2>&1; fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+(cd build/linux && cpack -G DEB -B "$work/out" >"$work/cpack.log" 2>&1)
+expect_status "cpack -G DEB" 0 $?
+deb=$(ls "$work"/out/runwarden_*.deb 2>/dev/null | head -n 1)
+if [[ -z $deb ]]; then
+  cat "$work/cpack.log"
+  expect_status "package made" yes no
+  finish
+fi
+
+dpkg-deb -c "$deb" | awk '{print $6}' | grep -E '^\./usr/(bin|share/man)/.*[^/]$' | sort >"$work/files"
+expect_bytes "program and manual page in the package" \
+  "./usr/bin/runwarden\n./usr/share/man/man1/runwarden.1.gz\n" "$work/files"
+dpkg-deb -f "$deb" Package Depends >"$work/control"
+grep -q '^Package: runwarden$' "$work/control"
+expect_status "package name" 0 $?
+grep -q 'libsystemd0' "$work/control"
+expect_status "depends on libsystemd0" 0 $?
+
+# The help request ends with the result line for a missing time frame, exit status 2.
+expect_help_run() {
+  local name=$1 program=$2
+  "$program" '/?' >"$work/help" 2>"$work/help.err"
+  expect_status "$name: exit status" 2 $?
+  tail -n 1 "$work/help" >"$work/last"
+  expect_bytes "$name: result line" "ScriptRes:Unknown:TimeFrame is required\n" "$work/last"
+  expect_bytes "$name: no error output" "" "$work/help.err"
+}
+
+dpkg-deb -x "$deb" "$work/root"
+expect_help_run "unpacked program" "$work/root/usr/bin/runwarden"
+MANWIDTH=80 man -l "$work/root/usr/share/man/man1/runwarden.1.gz" 2>/dev/null |
+  grep -q 'runwarden - check that a scheduled task last ran in time and succeeded'
+expect_status "manual page renders" 0 $?
+
+if [[ $(id -u) -eq 0 ]] && ! dpkg-query -W runwarden >/dev/null 2>&1; then
+  dpkg -i "$deb" >"$work/dpkg.log" 2>&1
+  status=$?
+  expect_status "dpkg -i" 0 $status
+  [[ $status -eq 0 ]] && installed_by_test=true
+  [[ $status -eq 0 ]] || cat "$work/dpkg.log"
+  expect_help_run "installed program" /usr/bin/runwarden
+else
+  echo "(not installed with dpkg -i: not root, or a runwarden package is installed already)"
+fi
+finish

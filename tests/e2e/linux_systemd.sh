@@ -1,0 +1,215 @@
+#!/usr/bin/env bash
+# The Linux program against a real, private systemd manager with real services and timers:
+# first the scheduler backend alone (systemd_backend_probe drives the scheduled-task helper
+# and prints the last run to the millisecond and the exit code, or the helper's error
+# text), then whole checks of runwarden (result line and exit status). Both for the linux
+# and the sanitizer build.
+set -uo pipefail
+cd "$(dirname "$0")/../.."
+source tests/e2e/lib/common.sh
+source tests/e2e/lib/systemd.sh
+testbed_enter "$@"
+require_tool build/linux/runwarden
+
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+
+testbed_unit rw-ok.service <<'EOF'
+[Service]
+Type=oneshot
+ExecStart=/bin/true
+EOF
+# A timer keeps its service loaded, and with it the service's last run.
+testbed_unit rw-ok.timer <<'EOF'
+[Timer]
+OnCalendar=2099-01-01
+EOF
+testbed_unit rw-fails.service <<'EOF'
+[Service]
+Type=oneshot
+ExecStart=/bin/sh -c 'exit 3'
+EOF
+testbed_unit rw-killed.service <<'EOF'
+[Service]
+Type=oneshot
+ExecStart=/bin/sh -c 'kill -KILL $$$$'
+EOF
+testbed_unit rw-job.service <<'EOF'
+[Service]
+Type=oneshot
+ExecStart=/bin/sh -c 'sleep 0.2; exit 4'
+EOF
+testbed_unit rw-nightly.timer <<'EOF'
+[Timer]
+OnActiveSec=1s
+AccuracySec=1ms
+Unit=rw-job.service
+EOF
+testbed_unit rw-never.service <<'EOF'
+[Service]
+Type=oneshot
+ExecStart=/bin/true
+EOF
+testbed_unit rw-never.timer <<'EOF'
+[Timer]
+OnCalendar=2099-01-01
+EOF
+testbed_start
+tb_systemctl start rw-ok.timer rw-never.timer rw-nightly.timer
+tb_systemctl start rw-ok.service rw-fails.service rw-killed.service 2>/dev/null
+for unit in rw-ok rw-fails rw-killed rw-job; do testbed_wait_finished "$unit.service"; done
+
+# Microseconds since the epoch as the probe prints them, in local time.
+probe_time() { date -d "@${1:0:-6}" "+%Y-%m-%d %H:%M:%S.${1: -6:3}"; }
+start_of() { testbed_property "$1" Service ExecMainStartTimestamp; }
+
+trigger=$(testbed_property rw-nightly.timer Timer LastTriggerUSec)
+job_start=$(start_of rw-job.service)
+((trigger > 0 && job_start >= trigger)) || expect_status "timer fired before its service" yes no
+
+# Remote computers through ssh. A stand-in ssh records its arguments and runs the remote
+# command here, so that the bridge reaches this test bed's manager as a remote one would.
+fake_bin=$TESTBED_DIR/bin
+mkdir -p "$fake_bin"
+cat >"$fake_bin/ssh" <<EOF
+#!/bin/sh
+printf '%s\n' "\$@" >"$TESTBED_DIR/ssh-arguments"
+case " \$* " in
+  *" denied-host "*) echo 'admin@denied-host: Permission denied (publickey).' >&2; exit 255 ;;
+  *" silent-host "*) exec sleep 60 ;;
+esac
+for last; do :; done
+exec "\$last"
+EOF
+chmod +x "$fake_bin/ssh"
+ssh_options='-xT\n-o\nBatchMode=yes\n-o\nConnectTimeout=10\n-o\nLogLevel=ERROR\n'
+
+out=$TESTBED_DIR/out
+# probe_check NAME EXPECTED_STATUS EXPECTED_TEXT PROBE_ARGS...: runs $probe.
+probe_check() {
+  local name=$1 status=$2 text=$3
+  shift 3
+  timeout 60 "$probe" "$@" >"$out" 2>"$out.err"
+  expect_status "$name" "$status" $?
+  expect_bytes "$name" "$text\n" "$out"
+  expect_bytes "$name (no error output)" "" "$out.err"
+}
+
+# The backend alone.
+run_probe_checks() {
+  probe=$PWD/build/$1/systemd_backend_probe
+  echo "-- build/$1"
+  probe_check "service that exited 0" 0 "$(probe_time "$(start_of rw-ok.service)") 0" rw-ok
+  probe_check "the same with its suffix" 0 "$(probe_time "$(start_of rw-ok.service)") 0" rw-ok.service
+  probe_check "timer that never fired: its service's run" 0 \
+    "$(probe_time "$(start_of rw-ok.service)") 0" rw-ok.timer
+  probe_check "service that exited 3" 0 "$(probe_time "$(start_of rw-fails.service)") 3" rw-fails
+  probe_check "service killed by SIGKILL" 0 "$(probe_time "$(start_of rw-killed.service)") 137" \
+    rw-killed
+  probe_check "timer name resolves to its service" 0 "$(probe_time "$job_start") 4" rw-nightly.timer
+  probe_check "service that never ran" 2 "Invalid argument to date encode" rw-never
+  probe_check "not a valid unit name" 1 'Cannot find task "no such/unit"; Error Code: 80070002' \
+    "no such/unit"
+  probe_check "unit of another type" 1 'Cannot find task "default.target"; Error Code: 80004002' \
+    default.target
+
+  PATH=$fake_bin:$PATH probe_check "remote service through ssh" 0 \
+    "$(probe_time "$(start_of rw-fails.service)") 3" rw-fails "backup@server:2222"
+  expect_bytes "ssh never prompts, connect bounded, login and port passed" \
+    "$ssh_options-l\nbackup\n-p\n2222\n--\nserver\nsystemd-stdio-bridge\n" \
+    "$TESTBED_DIR/ssh-arguments"
+  PATH=$fake_bin:$PATH probe_check "remote timer" 0 \
+    "$(probe_time "$(start_of rw-ok.service)") 0" rw-ok.timer server admin
+  expect_bytes "the account's user name is the ssh login" \
+    "$ssh_options-l\nadmin\n--\nserver\nsystemd-stdio-bridge\n" "$TESTBED_DIR/ssh-arguments"
+  PATH=$fake_bin:$PATH probe_check "remote unit that does not exist" 1 \
+    'Cannot find task "rw-missing"; Error Code: 80070002' rw-missing server
+  PATH=$fake_bin:$PATH probe_check "ssh authentication refused" 1 \
+    'Cannot connect to computer: "\\\\denied-host"; Error Code: 80070005' rw-ok denied-host admin
+  probe_check "no host name left" 1 'Cannot connect to computer: "\\\\"; Error Code: 80070035' rw-ok ""
+
+  env -u DBUS_SYSTEM_BUS_ADDRESS "$probe" rw-ok >"$out" 2>&1
+  expect_bytes "the standard system bus socket" "$(probe_time "$(start_of rw-ok.service)") 0\n" \
+    "$out"
+}
+
+# The last run as the program writes it in the C locale: m/d/yy h:mm:ss am/pm.
+result_time() { LC_ALL=C date -d "@${1:0:-6}" "+%-m/%-d/%y %-I:%M:%S %P"; }
+
+# run NAME EXPECTED_STATUS EXPECTED_LINE ARGS...: runs $program in the C locale.
+run() {
+  local name=$1 status=$2 line=$3
+  shift 3
+  LC_ALL=C timeout 60 "$program" "$@" >"$out" 2>"$out.err"
+  expect_status "$name" "$status" $?
+  expect_bytes "$name" "$line\n" "$out"
+  expect_bytes "$name (no error output)" "" "$out.err"
+}
+
+# Whole checks: the result line and the exit status.
+run_program_checks() {
+  program=$PWD/build/$1/runwarden
+  echo "-- build/$1/runwarden"
+  local ok fails killed job
+  ok=$(result_time "$(start_of rw-ok.service)")
+  fails=$(result_time "$(start_of rw-fails.service)")
+  killed=$(result_time "$(start_of rw-killed.service)")
+  job=$(result_time "$job_start")
+  run "ran and exited 0, minutes" 0 "ScriptRes:Ok:$ok" -task:rw-ok -timeframe:10
+  run "ran and exited 0, today" 0 "ScriptRes:Ok:$ok" -task:rw-ok.service -timeframe:today
+  run "timer, this week" 0 "ScriptRes:Ok:$ok" -task:rw-ok.timer -timeframe:this_week
+  run "ran, but not in the window" 1 "ScriptRes:Bad:$ok" -task:rw-ok -timeframe:yesterday
+  run "exited 3" 1 "ScriptRes:Bad:$fails Last Result : 3" -task:rw-fails -timeframe:10
+  run "killed by a signal" 1 "ScriptRes:Bad:$killed Last Result : 137" \
+    -task:rw-killed -timeframe:10
+  run "killed, exit code ignored" 0 "ScriptRes:Ok:$killed" -task:rw-killed -timeframe:10 -ignoreres
+  run "timer name: its service's run and exit code" 1 "ScriptRes:Bad:$job Last Result : 4" \
+    -task:rw-nightly.timer -timeframe:10
+  run "unit that does not exist" 1 \
+    'ScriptRes:Bad:Cannot find task "rw-missing"; Error Code: 80070002' \
+    -task:rw-missing -timeframe:10
+  run "unit that never ran" 2 "ScriptRes:Unknown:Invalid argument to date encode" \
+    -task:rw-never -timeframe:10
+  PATH=$fake_bin:$PATH run "remote computer, -user as the ssh login" 1 \
+    "ScriptRes:Bad:$fails Last Result : 3" -task:rw-fails -timeframe:10 '-host:\\server' \
+    '-user:OFFICE\monitor'
+  expect_bytes "the user name part of the account is the login" \
+    "$ssh_options-l\nmonitor\n--\nserver\nsystemd-stdio-bridge\n" "$TESTBED_DIR/ssh-arguments"
+  run "unreachable remote host (the real ssh, a closed port here)" 1 \
+    'ScriptRes:Bad:Cannot connect to computer: "\\\\127.0.0.1:1"; Error Code: 80070035' \
+    -task:rw-ok -timeframe:10 -host:127.0.0.1:1
+
+  # A manager that is not there, or does not answer, gives a Bad line in bounded time.
+  DBUS_SYSTEM_BUS_ADDRESS=unix:path=$TESTBED_DIR/no-bus run "no bus" 1 \
+    "ScriptRes:Bad:Error in CoCreateInstance. Error Code: 80041315" -task:rw-ok -timeframe:10
+  kill -STOP "$TESTBED_MANAGER_PID"
+  local started=$SECONDS
+  run "manager that does not answer" 1 \
+    "ScriptRes:Bad:Error in CoCreateInstance. Error Code: 80041315" -task:rw-ok -timeframe:10
+  kill -CONT "$TESTBED_MANAGER_PID"
+  ((SECONDS - started <= 15)) || expect_status "answer within 15 s" "<=15" $((SECONDS - started))
+
+  # A remote computer that never answers: the connection gives up after 20 s, ssh is
+  # ended. Once, since it takes that long.
+  [[ $1 == linux ]] || return 0
+  started=$SECONDS
+  PATH=$fake_bin:$PATH run "remote computer that does not answer" 1 \
+    'ScriptRes:Bad:Cannot connect to computer: "\\\\silent-host"; Error Code: 80070035' \
+    -task:rw-ok -timeframe:10 -host:silent-host
+  ((SECONDS - started <= 30)) || expect_status "answer within 30 s" "<=30" $((SECONDS - started))
+  expect_bytes "the silent ssh is ended" "" <(testbed_running '^sleep 60')
+}
+
+for build in linux asan; do
+  if [[ ! -x build/$build/runwarden ]]; then
+    # The sanitizer build is optional for a developer, never in CI.
+    [[ $build == asan && ${CI:-} != true ]] && continue
+    expect_status "build/$build present" yes no
+    continue
+  fi
+  run_probe_checks "$build"
+  run_program_checks "$build"
+done
+
+# Nothing the probes started runs on: only the manager and its own services remain.
+expect_bytes "no process left behind" "" <(testbed_running '^(ssh|systemd-stdio-bridge|sleep) ')
+finish
