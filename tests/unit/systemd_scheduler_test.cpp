@@ -40,7 +40,9 @@ TEST(ServiceExitCode, ExitStatusSignalOrSuccess) {
       {2, 15, "success", 0, "SIGTERM counts as a clean stop"},
       {1, 3, "success", 0, "3 listed among the unit's success statuses"},
       {0, 0, "success", 0, "never ran"},
-      {0, 0, "start-limit-hit", 0, "no main process to report on"},
+      {0, 0, "start-limit-hit", 1, "failed before a main process ran: not a success"},
+      {1, 0, "exit-code", 1, "main process exited 0 but a later command of the unit failed"},
+      {1, 0, "timeout", 1, "main process exited 0 but the unit timed out"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(ServiceExitCode(c.code, c.status, c.result), c.expected) << c.reason;

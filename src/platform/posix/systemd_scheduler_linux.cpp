@@ -327,11 +327,15 @@ std::uint32_t ServiceExitCode(std::int32_t execMainCode, std::int32_t execMainSt
                               std::string_view result) {
   constexpr std::int32_t kExited = 1, kKilled = 2, kDumped = 3;  // CLD_* of waitid()
   if (result == "success") return 0;
-  if (execMainCode == kExited) return static_cast<std::uint32_t>(execMainStatus);
+  if (execMainCode == kExited && execMainStatus != 0) {
+    return static_cast<std::uint32_t>(execMainStatus);
+  }
   if (execMainCode == kKilled || execMainCode == kDumped) {
     return 128u + static_cast<std::uint32_t>(execMainStatus);
   }
-  return 0;
+  // The unit failed although no main process reports a failure (a failing ExecStartPost=,
+  // a timeout, a start limit): that must not read as success.
+  return 1;
 }
 
 SystemTime LocalSystemTimeOfMicroseconds(std::uint64_t microseconds) {

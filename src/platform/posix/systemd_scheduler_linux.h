@@ -38,7 +38,8 @@ enum class UnitKind { Service, Timer, Other };
 UnitKind KindOfUnit(std::string_view unitName);
 
 // The exit code of a service's last run: 0 when its Result is "success", else the main
-// process's status when it exited (code 1), 128 + the signal when killed or dumped (2, 3).
+// process's status when it exited (code 1), 128 + the signal when killed or dumped (2, 3),
+// and 1 for a unit that failed with no such status to show.
 std::uint32_t ServiceExitCode(std::int32_t execMainCode, std::int32_t execMainStatus,
                               std::string_view result);
 
