@@ -28,6 +28,13 @@ testbed_unit rw-fails.service <<'EOF'
 Type=oneshot
 ExecStart=/bin/sh -c 'exit 3'
 EOF
+# The main process succeeds, a later command fails: the unit failed.
+testbed_unit rw-post-fails.service <<'EOF'
+[Service]
+Type=oneshot
+ExecStart=/bin/true
+ExecStartPost=/bin/false
+EOF
 testbed_unit rw-killed.service <<'EOF'
 [Service]
 Type=oneshot
@@ -55,8 +62,8 @@ OnCalendar=2099-01-01
 EOF
 testbed_start
 tb_systemctl start rw-ok.timer rw-never.timer rw-nightly.timer
-tb_systemctl start rw-ok.service rw-fails.service rw-killed.service 2>/dev/null
-for unit in rw-ok rw-fails rw-killed rw-job; do testbed_wait_finished "$unit.service"; done
+tb_systemctl start rw-ok.service rw-fails.service rw-killed.service rw-post-fails.service 2>/dev/null
+for unit in rw-ok rw-fails rw-killed rw-post-fails rw-job; do testbed_wait_finished "$unit.service"; done
 
 # Microseconds since the epoch as the probe prints them, in local time.
 probe_time() { date -d "@${1:0:-6}" "+%Y-%m-%d %H:%M:%S.${1: -6:3}"; }
@@ -105,6 +112,8 @@ run_probe_checks() {
   probe_check "service that exited 3" 0 "$(probe_time "$(start_of rw-fails.service)") 3" rw-fails
   probe_check "service killed by SIGKILL" 0 "$(probe_time "$(start_of rw-killed.service)") 137" \
     rw-killed
+  probe_check "service whose later command failed" 0 \
+    "$(probe_time "$(start_of rw-post-fails.service)") 1" rw-post-fails
   probe_check "timer name resolves to its service" 0 "$(probe_time "$job_start") 4" rw-nightly.timer
   probe_check "service that never ran" 2 "Invalid argument to date encode" rw-never
   probe_check "not a valid unit name" 1 'Cannot find task "no such/unit"; Error Code: 80070002' \
