@@ -197,6 +197,42 @@ run_program_checks() {
   kill -CONT "$TESTBED_MANAGER_PID"
   ((SECONDS - started <= 15)) || expect_status "answer within 15 s" "<=15" $((SECONDS - started))
 
+  # As root with no bus named, the manager's own socket comes first, as for systemctl: with
+  # the system bus socket taken away the check still reaches the manager. A socket there
+  # that refuses the connection leaves the system bus.
+  local bus_address=$DBUS_SYSTEM_BUS_ADDRESS
+  unset DBUS_SYSTEM_BUS_ADDRESS
+  ln -s "$XDG_RUNTIME_DIR/systemd/private" /run/systemd/private
+  mv /run/dbus/system_bus_socket /run/dbus/away
+  run "the manager's own socket, no system bus" 0 "ScriptRes:Ok:$ok" -task:rw-ok -timeframe:10
+  run "the manager's own socket, a timer" 1 "ScriptRes:Bad:$job Last Result : 4" \
+    -task:rw-nightly.timer -timeframe:10
+  run "the manager's own socket, unit that does not exist" 1 \
+    'ScriptRes:Bad:Cannot find task "rw-missing"; Error Code: 80070002' \
+    -task:rw-missing -timeframe:10
+  run "the manager's own socket, not a valid unit name" 1 \
+    'ScriptRes:Bad:Cannot find task "no such/unit"; Error Code: 80070002' \
+    '-task:no such/unit' -timeframe:10
+  mv /run/dbus/away /run/dbus/system_bus_socket
+  rm /run/systemd/private
+  touch /run/systemd/private  # no socket: the connection is refused
+  run "own socket refuses: the system bus" 0 "ScriptRes:Ok:$ok" -task:rw-ok -timeframe:10
+  rm /run/systemd/private
+
+  # A manager that does not answer on its own socket: bounded as on the bus. Once, since
+  # it takes 10 s.
+  if [[ $1 == linux ]]; then
+    ln -s "$XDG_RUNTIME_DIR/systemd/private" /run/systemd/private
+    kill -STOP "$TESTBED_MANAGER_PID"
+    started=$SECONDS
+    run "manager that does not answer on its own socket" 1 \
+      "ScriptRes:Bad:Error in CoCreateInstance. Error Code: 80041315" -task:rw-ok -timeframe:10
+    kill -CONT "$TESTBED_MANAGER_PID"
+    ((SECONDS - started <= 15)) || expect_status "answer within 15 s" "<=15" $((SECONDS - started))
+    rm /run/systemd/private
+  fi
+  export DBUS_SYSTEM_BUS_ADDRESS=$bus_address
+
   # A remote computer that never answers: the connection gives up after 20 s, ssh is
   # ended. Once, since it takes that long.
   [[ $1 == linux ]] || return 0
