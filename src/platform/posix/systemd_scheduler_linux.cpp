@@ -23,8 +23,6 @@ namespace {
 constexpr char kManagerService[] = "org.freedesktop.systemd1";
 constexpr char kManagerPath[] = "/org/freedesktop/systemd1";
 constexpr char kUnitPathPrefix[] = "/org/freedesktop/systemd1/unit";
-// The manager's own socket, which root's systemctl uses before the system bus.
-constexpr char kManagerSocketAddress[] = "unix:path=/run/systemd/private";
 constexpr char kUnitInterface[] = "org.freedesktop.systemd1.Unit";
 constexpr char kServiceInterface[] = "org.freedesktop.systemd1.Service";
 constexpr char kTimerInterface[] = "org.freedesktop.systemd1.Timer";
@@ -51,12 +49,10 @@ void AppendUtf8(std::string& text, char32_t code) {
   }
 }
 
-// Brings a started connection up (authentication, and Hello on a bus, which sd-bus would
-// otherwise wait for up to 90 seconds), then, where a bus stands between, has the manager
-// answer a ping: proof that the connection reaches it. On the manager's own socket the
-// manager itself answers the authentication, which proves as much. Each of the two steps
-// takes at most limit.
-int ReachManager(sd_bus* bus, bool throughBus, std::chrono::seconds limit, sd_bus_error* error) {
+// Brings a started connection up (authentication and Hello, which sd-bus would otherwise
+// wait for up to 90 seconds), then has the manager answer a ping: proof that the
+// connection reaches it. Each of the two steps takes at most limit.
+int ReachManager(sd_bus* bus, std::chrono::seconds limit, sd_bus_error* error) {
   sd_bus_set_method_call_timeout(bus, Microseconds(limit));
   const auto deadline = std::chrono::steady_clock::now() + limit;
   for (int r; (r = sd_bus_is_ready(bus)) <= 0;) {
@@ -68,7 +64,6 @@ int ReachManager(sd_bus* bus, bool throughBus, std::chrono::seconds limit, sd_bu
     if (left.count() <= 0) return -ETIMEDOUT;
     if ((r = sd_bus_wait(bus, static_cast<std::uint64_t>(left.count()))) < 0) return r;
   }
-  if (!throughBus) return 0;
   return sd_bus_call_method(bus, kManagerService, kManagerPath, "org.freedesktop.DBus.Peer", "Ping",
                             error, nullptr, "");
 }
@@ -234,7 +229,7 @@ class SystemdScheduler final : public ITaskScheduler {
     sd_bus_set_trusted(bus, 1);  // no peer credentials travel through ssh
     sd_bus_error error{};
     r = sd_bus_start(bus);
-    if (r >= 0) r = ReachManager(bus, true, kRemoteCallTimeout, &error);
+    if (r >= 0) r = ReachManager(bus, kRemoteCallTimeout, &error);
     if (r < 0) {
       const HResult result = RemoteFailure(r, error, *tunnel);
       sd_bus_error_free(&error);
@@ -289,32 +284,14 @@ class SystemdScheduler final : public ITaskScheduler {
   std::string remoteLogin_;
 };
 
-// As root with no bus named in DBUS_SYSTEM_BUS_ADDRESS, the manager's own socket when it
-// takes the connection, as systemctl does: no bus daemon passes the calls on, and no Hello.
-// Otherwise, or when that socket is missing or refuses, the system bus. throughBus tells
-// which of the two it is.
-int OpenLocalManager(sd_bus** bus, bool& throughBus) {
-  throughBus = false;
-  if (geteuid() == 0 && secure_getenv("DBUS_SYSTEM_BUS_ADDRESS") == nullptr) {
-    int r = sd_bus_new(bus);
-    if (r >= 0) r = sd_bus_set_address(*bus, kManagerSocketAddress);
-    if (r >= 0) r = sd_bus_start(*bus);  // connects at once: a missing socket fails here
-    if (r >= 0) return r;
-    *bus = sd_bus_close_unref(*bus);
-  }
-  throughBus = true;
-  return sd_bus_open_system(bus);  // DBUS_SYSTEM_BUS_ADDRESS, else the standard socket
-}
-
 }  // namespace
 
 HResult CreateSystemdScheduler(std::string_view remoteLogin, ITaskScheduler** object) {
   *object = nullptr;
   sd_bus* bus = nullptr;
-  bool throughBus = true;
-  int r = OpenLocalManager(&bus, throughBus);
+  int r = sd_bus_open_system(&bus);  // DBUS_SYSTEM_BUS_ADDRESS, else the standard socket
   sd_bus_error error{};
-  if (r >= 0) r = ReachManager(bus, throughBus, kLocalCallTimeout, &error);
+  if (r >= 0) r = ReachManager(bus, kLocalCallTimeout, &error);
   if (r < 0) {
     const HResult result = ResultOfBusFailure(r, error.name ? error.name : "", false);
     sd_bus_error_free(&error);
