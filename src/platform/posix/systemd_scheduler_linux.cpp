@@ -157,7 +157,8 @@ class PropertyBatch {
     const Answer& answer = answers_[index];
     int r = answer.failure;
     if (r >= 0 && sd_bus_message_is_method_error(answer.reply, nullptr)) {
-      r = -sd_bus_message_get_errno(answer.reply);
+      const int code = sd_bus_message_get_errno(answer.reply);
+      r = code > 0 ? -code : -EIO;
       const sd_bus_error* error = sd_bus_message_get_error(answer.reply);
       if (error != nullptr && error->name != nullptr) errorName_ = error->name;
     } else if (r >= 0) {
