@@ -123,33 +123,44 @@ void ReportManagerCpu(benchmark::State& state, double before) {
       ManagerCpuMicroseconds() - before, benchmark::Counter::kAvgIterations);
 }
 
-// One call on a connection that stays open.
-void BM_Call(benchmark::State& state, const char* interface, const char* member) {
+// Calls on a connection that stays open.
+enum class Calls { Ping, LoadUnit, GetsOneByOne, GetsBatched, GetAll };
+
+void BM_Call(benchmark::State& state, Calls calls, const char* interface) {
   sd_bus* bus = Connect(false);
   if (bus == nullptr) return state.SkipWithError("no bus");
   const double before = ManagerCpuMicroseconds();
   for (auto _ : state) {
-    int r;
-    if (std::string(member) == "LoadUnit") {
-      r = Call(bus, kManagerPath, "org.freedesktop.systemd1.Manager", "LoadUnit", "s", kUnitName);
-    } else if (std::string(member) == "Ping") {
-      r = Ping(bus);
-    } else if (std::string(member) == "GetAll") {
-      r = Call(bus, kUnitPath, "org.freedesktop.DBus.Properties", "GetAll", "s", interface);
-    } else {
-      r = GetOneByOne(bus);
+    int r = 0;
+    switch (calls) {
+      case Calls::Ping:
+        r = Ping(bus);
+        break;
+      case Calls::LoadUnit:
+        r = Call(bus, kManagerPath, "org.freedesktop.systemd1.Manager", "LoadUnit", "s", kUnitName);
+        break;
+      case Calls::GetsOneByOne:
+        r = GetOneByOne(bus);
+        break;
+      case Calls::GetsBatched:
+        r = GetBatched(bus);
+        break;
+      case Calls::GetAll:
+        r = Call(bus, kUnitPath, "org.freedesktop.DBus.Properties", "GetAll", "s", interface);
+        break;
     }
-    Check(state, r, member);
+    Check(state, r, "call");
   }
   ReportManagerCpu(state, before);
   sd_bus_close_unref(bus);
 }
-BENCHMARK_CAPTURE(BM_Call, Ping, "", "Ping");
-BENCHMARK_CAPTURE(BM_Call, LoadUnit, "", "LoadUnit");
-BENCHMARK_CAPTURE(BM_Call, five_Gets_one_by_one, "", "Get");
-BENCHMARK_CAPTURE(BM_Call, GetAll_Unit, "org.freedesktop.systemd1.Unit", "GetAll");
-BENCHMARK_CAPTURE(BM_Call, GetAll_Service, "org.freedesktop.systemd1.Service", "GetAll");
-BENCHMARK_CAPTURE(BM_Call, GetAll_every_interface, "", "GetAll");
+BENCHMARK_CAPTURE(BM_Call, Ping, Calls::Ping, "");
+BENCHMARK_CAPTURE(BM_Call, LoadUnit, Calls::LoadUnit, "");
+BENCHMARK_CAPTURE(BM_Call, five_Gets_one_by_one, Calls::GetsOneByOne, "");
+BENCHMARK_CAPTURE(BM_Call, five_Gets_batched, Calls::GetsBatched, "");
+BENCHMARK_CAPTURE(BM_Call, GetAll_Unit, Calls::GetAll, "org.freedesktop.systemd1.Unit");
+BENCHMARK_CAPTURE(BM_Call, GetAll_Service, Calls::GetAll, "org.freedesktop.systemd1.Service");
+BENCHMARK_CAPTURE(BM_Call, GetAll_every_interface, Calls::GetAll, "");
 
 // A check's whole talk with the manager, on a connection of its own.
 enum class Session { LoadUnitThenGets, GetsOneByOne, GetsBatched, PrivateSocketBatched };
