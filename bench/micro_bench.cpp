@@ -67,9 +67,9 @@ void BM_ParseCommandLine(benchmark::State& state, std::vector<std::string> argum
 BENCHMARK_CAPTURE(BM_ParseCommandLine, task_and_timeframe,
                   std::vector<std::string>{"-task:backup", "-timeframe:today"});
 BENCHMARK_CAPTURE(BM_ParseCommandLine, every_option,
-                  std::vector<std::string>{"-task:Daily Backup", "-timeframe:120", "-host:\\\\backup01",
-                                           "-user:OFFICE\\backup", "-pswd:secret", "-ignoreres",
-                                           "-remotegmt:60"});
+                  std::vector<std::string>{"-task:Daily Backup", "-timeframe:120",
+                                           "-host:\\\\backup01", "-user:OFFICE\\backup",
+                                           "-pswd:secret", "-ignoreres", "-remotegmt:60"});
 
 void BM_DateFromParts(benchmark::State& state) {
   std::uint32_t i = 0;
