@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <string>
 
 #include "core/text_forms.h"
@@ -33,6 +34,18 @@ class EraTexts final : public LocaleApi {
   std::string answer_;
 };
 
+// Mostly a value inside the valid dates (and just outside them), sometimes NaN, an
+// infinity or any finite double.
+double SomeValue(FuzzedDataProvider& input) {
+  switch (input.ConsumeIntegralInRange(0, 5)) {
+    case 0: return std::numeric_limits<double>::quiet_NaN();
+    case 1: return std::numeric_limits<double>::infinity();
+    case 2: return -std::numeric_limits<double>::infinity();
+    case 3: return input.ConsumeFloatingPoint<double>();
+    default: return input.ConsumeFloatingPointInRange(-693600.0, 2958470.0);
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -52,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     *text = input.ConsumeRandomLengthString(300);
   }
   EraTexts era(input.ConsumeRandomLengthString(300));
-  const double value = input.ConsumeFloatingPoint<double>();
+  const double value = SomeValue(input);
   const std::string pattern = input.ConsumeRemainingBytesAsString();
 
   FUZZ_CHECK(FormatByPattern(pattern, value, settings, era).size() <= kMaxPatternTextLength);
