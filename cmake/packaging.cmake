@@ -31,6 +31,6 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION admin)
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)  # libc6, libstdc++6, libsystemd0 from the program
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)  # libc6 and libsystemd0 from the program
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "openssh-client")
 include(CPack)

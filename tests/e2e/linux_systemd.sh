@@ -60,6 +60,12 @@ testbed_unit rw-never.timer <<'EOF'
 [Timer]
 OnCalendar=2099-01-01
 EOF
+# On disk only: no timer refers to it and nothing starts it.
+testbed_unit rw-idle.service <<'EOF'
+[Service]
+Type=oneshot
+ExecStart=/bin/true
+EOF
 testbed_start
 tb_systemctl start rw-ok.timer rw-never.timer rw-nightly.timer
 tb_systemctl start rw-ok.service rw-fails.service rw-killed.service rw-post-fails.service 2>/dev/null
@@ -178,6 +184,8 @@ run_program_checks() {
     -task:rw-missing -timeframe:10
   run "unit that never ran" 2 "ScriptRes:Unknown:Invalid argument to date encode" \
     -task:rw-never -timeframe:10
+  run "unit that nothing has loaded yet: loaded by the check" 2 \
+    "ScriptRes:Unknown:Invalid argument to date encode" -task:rw-idle -timeframe:10
   PATH=$fake_bin:$PATH run "remote computer, -user as the ssh login" 1 \
     "ScriptRes:Bad:$fails Last Result : 3" -task:rw-fails -timeframe:10 '-host:\\server' \
     '-user:OFFICE\monitor'
