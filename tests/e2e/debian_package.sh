@@ -6,7 +6,7 @@
 set -uo pipefail
 cd "$(dirname "$0")/../.."
 source tests/e2e/lib/common.sh
-require_tool build/linux/runwarden
+require_built build/linux/runwarden
 require_tool cpack
 require_tool dpkg-deb
 

@@ -9,7 +9,7 @@ cd "$(dirname "$0")/../.."
 source tests/e2e/lib/common.sh
 source tests/e2e/lib/systemd.sh
 testbed_enter "$@"
-require_tool build/linux/runwarden
+require_built build/linux/runwarden
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 

@@ -7,7 +7,7 @@ cd "$(dirname "$0")/../.."
 source tests/e2e/lib/common.sh
 
 probe_program=$PWD/build/linux/runwarden_locale_probe
-[[ -x $probe_program ]] || { echo "FAIL: $probe_program is missing; build the linux preset"; exit 1; }
+require_built "$probe_program"
 require_tool localedef
 if [[ ! -e /usr/share/i18n/locales/de_DE ]]; then
   [[ ${CI:-} == true ]] && { echo "FAIL: locale sources (package locales) are required in CI"; exit 1; }

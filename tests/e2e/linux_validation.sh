@@ -7,7 +7,7 @@ source tests/e2e/lib/common.sh
 
 program=build/linux/runwarden
 expected=tests/e2e/expected
-[[ -x $program ]] || { echo "missing $program: build the linux preset first" >&2; exit 1; }
+require_built "$program"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

@@ -8,7 +8,7 @@ source tests/e2e/lib/common.sh
 OBJDUMP=x86_64-w64-mingw32-objdump
 require_tool "$OBJDUMP"
 exe=build/windows/runwarden.exe
-[[ -f $exe ]] || { echo "FAIL: $exe is not built"; exit 1; }
+require_built "$exe"
 
 # Lower-case names of the system DLLs the program may use.
 allowed=" kernel32.dll advapi32.dll ole32.dll oleaut32.dll mpr.dll user32.dll msvcrt.dll "

@@ -8,7 +8,7 @@ source tests/e2e/lib/common.sh
 source tests/e2e/lib/wine.sh
 
 program=build/windows/runwarden.exe
-[[ -f $program ]] || { echo "missing $program: build the windows preset first" >&2; exit 1; }
+require_built "$program"
 wine_start
 
 work=$(mktemp -d)

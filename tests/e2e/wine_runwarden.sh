@@ -7,9 +7,7 @@ source tests/e2e/lib/common.sh
 source tests/e2e/lib/wine.sh
 
 bin=build/windows
-for program in runwarden task_fixture; do
-  [[ -f $bin/$program.exe ]] || { echo "FAIL: $bin/$program.exe is not built"; exit 1; }
-done
+require_built "$bin/runwarden.exe" "$bin/task_fixture.exe"
 # Wine's clock and time zone follow these; the C locale is en-US for Wine, whose regional
 # forms are M/d/yyyy and h:mm:ss with AM and PM.
 export TZ=UTC LC_ALL=C

@@ -8,9 +8,7 @@ source tests/e2e/lib/common.sh
 source tests/e2e/lib/wine.sh
 
 bin=build/windows
-for program in task_fixture scheduler_probe; do
-  [[ -f $bin/$program.exe ]] || { echo "FAIL: $bin/$program.exe is not built"; exit 1; }
-done
+require_built "$bin/task_fixture.exe" "$bin/scheduler_probe.exe"
 wine_start
 out=$(mktemp)
 trap 'rm -f "$out" "$out.err"; wine_stop' EXIT

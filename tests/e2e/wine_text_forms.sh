@@ -12,9 +12,7 @@ source tests/e2e/lib/wine.sh
 root=$PWD
 windows_probe=$root/build/windows/runwarden_locale_probe.exe
 linux_probe=$root/build/linux/runwarden_locale_probe
-for program in "$windows_probe" "$linux_probe"; do
-  [[ -f $program ]] || { echo "FAIL: $program is missing; build the windows and linux presets"; exit 1; }
-done
+require_built "$windows_probe" "$linux_probe"
 
 wine_start
 work=$WINEPREFIX/probe  # removed with the prefix

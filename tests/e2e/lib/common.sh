@@ -17,6 +17,16 @@ require_tool() {
   exit 0
 }
 
+# Programs the preceding build must have made: missing is always a failure, never a skip.
+require_built() {
+  local program
+  for program; do
+    [[ -f $program ]] && continue
+    echo "FAIL: $program is not built (build its preset first)" >&2
+    exit 1
+  done
+}
+
 # expect_status NAME EXPECTED ACTUAL
 expect_status() {
   checks=$((checks + 1))
