@@ -11,6 +11,7 @@
 #include "core/command_line_options.h"
 #include "core/date_time.h"
 #include "core/text_forms.h"
+#include "platform/platform.h"
 
 using namespace runwarden;
 
@@ -60,7 +61,7 @@ void BM_ParseCommandLine(benchmark::State& state, std::vector<std::string> argum
   const LeadByteSet noLeadBytes;
   for (auto _ : state) {
     CheckSettings settings;
-    ParseCommandLine(arguments, zone, noLeadBytes, settings);
+    ParseCommandLine(arguments, zone, RealPlatform().caseMapping, noLeadBytes, settings);
     benchmark::DoNotOptimize(settings);
   }
 }

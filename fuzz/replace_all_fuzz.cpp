@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/text_rules.h"
+#include "platform/platform.h"
 #include "fuzz_check.h"
 
 using namespace runwarden;
@@ -21,9 +22,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string replacement = input.ConsumeRandomLengthString(16);
   const std::string text = input.ConsumeRemainingBytesAsString();
 
-  const std::string result = ReplaceAllIgnoringCase(text, pattern, replacement, leadBytes);
-  if (pattern.empty() ||
-      LocaleUpperCase(text).find(LocaleUpperCase(pattern)) == std::string::npos) {
+  CaseMapping& caseMapping = RealPlatform().caseMapping;
+  const std::string result =
+      ReplaceAllIgnoringCase(text, pattern, replacement, leadBytes, caseMapping);
+  if (pattern.empty() || LocaleUpperCase(caseMapping, text).find(LocaleUpperCase(
+                             caseMapping, pattern)) == std::string::npos) {
     FUZZ_CHECK(result == text);
     return 0;
   }

@@ -138,7 +138,8 @@ CheckStatus RunCheck(const std::vector<std::string>& arguments, Platform& platfo
   std::string lastRunText;
   // The one place where the failures of a check become its outcome.
   try {
-    ParseCommandLine(arguments, platform.timeZone, regional.LeadBytes, settings);
+    ParseCommandLine(arguments, platform.timeZone, platform.caseMapping, regional.LeadBytes,
+                     settings);
     if (settings.ShowHelp) {
       PrintBanner(platform.console);
       PrintUsage(platform.console);

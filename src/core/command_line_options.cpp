@@ -71,8 +71,8 @@ void SetRemoteGmtOffset(std::string_view value, TimeZone& timeZone, CheckSetting
   settings.TimeShift = static_cast<double>(seconds) / 86400.0;
 }
 
-void ParseArgument(const std::string& argument, TimeZone& timeZone, const LeadByteSet& leadBytes,
-                   CheckSettings& settings) {
+void ParseArgument(const std::string& argument, TimeZone& timeZone, CaseMapping& caseMapping,
+                   const LeadByteSet& leadBytes, CheckSettings& settings) {
   if (SubstringPosition("-", argument) != 1) return;
   const Option* option = DecidingOption(argument);
   if (option == nullptr) return;
@@ -80,7 +80,7 @@ void ParseArgument(const std::string& argument, TimeZone& timeZone, const LeadBy
     settings.IgnoreResult = true;
     return;
   }
-  std::string value = ReplaceAllIgnoringCase(argument, option->removal, "", leadBytes);
+  std::string value = ReplaceAllIgnoringCase(argument, option->removal, "", leadBytes, caseMapping);
   switch (option->field) {
     case OptionField::HostName: settings.HostName = std::move(value); break;
     case OptionField::TaskName: settings.TaskName = std::move(value); break;
@@ -95,7 +95,8 @@ void ParseArgument(const std::string& argument, TimeZone& timeZone, const LeadBy
 }  // namespace
 
 void ParseCommandLine(const std::vector<std::string>& arguments, TimeZone& timeZone,
-                      const LeadByteSet& leadBytes, CheckSettings& settings) {
+                      CaseMapping& caseMapping, const LeadByteSet& leadBytes,
+                      CheckSettings& settings) {
   // Only the first argument can ask for help, and then nothing else is read.
   if (arguments.empty() || IsHelpSwitch(arguments.front())) {
     settings.ShowHelp = true;
@@ -103,7 +104,7 @@ void ParseCommandLine(const std::vector<std::string>& arguments, TimeZone& timeZ
   }
   try {
     for (const std::string& argument : arguments) {
-      ParseArgument(argument, timeZone, leadBytes, settings);
+      ParseArgument(argument, timeZone, caseMapping, leadBytes, settings);
     }
   } catch (const std::exception& error) {
     Fail(settings, error.what());

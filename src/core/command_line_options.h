@@ -7,6 +7,7 @@
 
 #include "core/check_settings.h"
 #include "core/text_rules.h"
+#include "platform/case_mapping.h"
 #include "platform/time_zone.h"
 
 namespace runwarden {
@@ -17,6 +18,7 @@ namespace runwarden {
 // on; an error raised while parsing sets Status Unknown, its message and ShowHelp, and the
 // remaining arguments are not parsed. Fields no argument sets keep their values.
 void ParseCommandLine(const std::vector<std::string>& arguments, TimeZone& timeZone,
-                      const LeadByteSet& leadBytes, CheckSettings& settings);
+                      CaseMapping& caseMapping, const LeadByteSet& leadBytes,
+                      CheckSettings& settings);
 
 }  // namespace runwarden

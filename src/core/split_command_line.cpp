@@ -49,4 +49,12 @@ std::vector<std::string> SplitCommandLine(std::string_view text, const LeadByteS
   }
 }
 
+std::vector<std::string> ProgramArguments(const ProgramCommandLine& commandLine,
+                                          const LeadByteSet& leadBytes) {
+  if (!commandLine.isOneText) return commandLine.arguments;
+  std::vector<std::string> arguments = SplitCommandLine(commandLine.text, leadBytes);
+  if (!arguments.empty()) arguments.erase(arguments.begin());  // the program name
+  return arguments;
+}
+
 }  // namespace runwarden

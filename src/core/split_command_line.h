@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/text_rules.h"
+#include "platform/program_arguments.h"
 
 namespace runwarden {
 
@@ -15,5 +16,10 @@ namespace runwarden {
 // its trail byte count as one character, so a trail byte never opens or closes a quoted
 // stretch. The text ends at its first zero byte. The program name is the first item.
 std::vector<std::string> SplitCommandLine(std::string_view text, const LeadByteSet& leadBytes);
+
+// The arguments after the program name: split from the one text where the system gives
+// one, else the vector as it came.
+std::vector<std::string> ProgramArguments(const ProgramCommandLine& commandLine,
+                                          const LeadByteSet& leadBytes);
 
 }  // namespace runwarden

@@ -18,6 +18,14 @@ std::string AsciiLowerCase(std::string_view text) {
   return lower;
 }
 
+std::string LocaleUpperCase(CaseMapping& caseMapping, std::string_view text) {
+  std::string upper(text);
+  if (!upper.empty()) {
+    caseMapping.CharUpperBuffA(upper.data(), static_cast<std::uint32_t>(upper.size()));
+  }
+  return upper;
+}
+
 namespace {
 
 // Index of the first occurrence of pattern in text that starts on a character boundary,
@@ -34,11 +42,12 @@ std::size_t FindOnCharacterBoundary(std::string_view text, std::string_view patt
 }  // namespace
 
 std::string ReplaceAllIgnoringCase(std::string_view text, std::string_view pattern,
-                                   std::string_view replacement, const LeadByteSet& leadBytes) {
+                                   std::string_view replacement, const LeadByteSet& leadBytes,
+                                   CaseMapping& caseMapping) {
   if (pattern.empty()) return std::string(text);
   // Upper-casing keeps lengths, so the search copy and the text stay aligned.
-  const std::string searchCopy = LocaleUpperCase(text);
-  const std::string searchPattern = LocaleUpperCase(pattern);
+  const std::string searchCopy = LocaleUpperCase(caseMapping, text);
+  const std::string searchPattern = LocaleUpperCase(caseMapping, pattern);
   std::string_view search = searchCopy;
   std::string_view rest = text;
   std::string result;

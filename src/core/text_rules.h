@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/case_mapping.h"
+
 namespace runwarden {
 
 // Bytes that begin a two-byte character in the ANSI code page; empty for single-byte
@@ -28,13 +30,14 @@ bool TextEquals(std::string_view a, std::string_view b);
 std::string AsciiLowerCase(std::string_view text);
 
 // The platform's locale-aware upper-casing; a to z always become A to Z and the length
-// never changes. Implemented once per OS.
-std::string LocaleUpperCase(std::string_view text);
+// never changes.
+std::string LocaleUpperCase(CaseMapping& caseMapping, std::string_view text);
 
 // Every non-overlapping occurrence of pattern, found without regard to case and never
 // starting on the trail byte of a double-byte character, replaced by replacement. The
 // bytes that are not replaced come from text unchanged.
 std::string ReplaceAllIgnoringCase(std::string_view text, std::string_view pattern,
-                                   std::string_view replacement, const LeadByteSet& leadBytes);
+                                   std::string_view replacement, const LeadByteSet& leadBytes,
+                                   CaseMapping& caseMapping);
 
 }  // namespace runwarden

@@ -2,6 +2,7 @@
 // Everything the check run asks of the operating system, one interface per group.
 // main.cpp hands over the real implementations; tests hand over fakes.
 
+#include "platform/case_mapping.h"
 #include "platform/clock.h"
 #include "platform/com_runtime.h"
 #include "platform/console.h"
@@ -22,6 +23,7 @@ struct Platform {
   TimeZone& timeZone;
   Console& console;
   LocaleApi& locale;
+  CaseMapping& caseMapping;
 };
 
 // The real implementations of this operating system; they live until the program ends.

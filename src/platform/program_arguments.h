@@ -1,14 +1,19 @@
 #pragma once
-// The program's command-line arguments, the program name left out. Windows splits the one
-// command-line text itself; other systems hand over the vector as it comes.
+// The program's command line as the system hands it over. Windows gives one text, which
+// the program splits by its own rule; other systems give the argument vector, used as it
+// comes.
 
 #include <string>
 #include <vector>
 
-#include "core/text_rules.h"
-
 namespace runwarden {
 
-std::vector<std::string> ProgramArguments(int argc, char** argv, const LeadByteSet& leadBytes);
+struct ProgramCommandLine {
+  bool isOneText = false;
+  std::string text;                    // the whole command line, program name first
+  std::vector<std::string> arguments;  // the arguments after the program name
+};
+
+ProgramCommandLine ReadProgramCommandLine(int argc, char** argv);
 
 }  // namespace runwarden

@@ -19,7 +19,7 @@ std::string FakePlatform::Narrow(const char16_t* text) {
 }
 
 FakePlatform::FakePlatform()
-    : platform_{*this, *this, *this, *this, *this, *this, *this, *this} {}
+    : platform_{*this, *this, *this, *this, *this, *this, *this, *this, *this} {}
 
 FakePlatform::~FakePlatform() {
   // Objects the code under test failed to release are freed here so that the sanitizers
@@ -235,6 +235,19 @@ int FakePlatform::GetDateFormatA(LocaleId locale, std::uint32_t flags, const Sys
                         std::to_string(date->wDayOfWeek) + ", " + format + ")");
   const auto answer = altCalendarDates.find(format);
   return answer == altCalendarDates.end() ? 0 : StoreAnswer(answer->second, buffer, size);
+}
+
+std::uint32_t FakePlatform::CharUpperBuffA(char* text, std::uint32_t length) {
+  for (std::uint32_t i = 0; i < length; ++i) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    const auto mapped = upperCase.find(byte);
+    if (byte >= 'a' && byte <= 'z') {
+      text[i] = static_cast<char>(byte - 'a' + 'A');
+    } else if (mapped != upperCase.end()) {
+      text[i] = static_cast<char>(mapped->second);
+    }
+  }
+  return length;
 }
 
 }  // namespace runwarden::testing

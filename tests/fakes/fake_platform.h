@@ -51,7 +51,8 @@ class FakePlatform final : public ComRuntime,
                            public Clock,
                            public TimeZone,
                            public Console,
-                           public LocaleApi {
+                           public LocaleApi,
+                           public CaseMapping {
  public:
   FakePlatform();
   ~FakePlatform() override;
@@ -131,6 +132,10 @@ class FakePlatform final : public ComRuntime,
   bool GetCPInfo(std::uint32_t codePage, CodePageInfo* info) override;
   int GetDateFormatA(LocaleId locale, std::uint32_t flags, const SystemTime* date,
                      const char* format, char* buffer, int size) override;
+
+  // --- CaseMapping: a to z, and the bytes above 127 that upperCase maps ---
+  std::uint32_t CharUpperBuffA(char* text, std::uint32_t length) override;
+  std::map<unsigned char, unsigned char> upperCase;
 
   static std::string Narrow(const char16_t* text);
 

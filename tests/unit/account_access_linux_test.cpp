@@ -6,7 +6,7 @@
 
 #include "core/impersonation.h"
 #include "core/remote_connection.h"
-#include "platform/posix/real_platform_linux.h"
+#include "platform/linux/real_platform_linux.h"
 
 namespace runwarden {
 namespace {

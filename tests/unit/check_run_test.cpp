@@ -370,7 +370,7 @@ class ExhaustedClock final : public Clock {
 TEST(CheckRun, AnyOtherErrorIsUnknownAfterTheCleanUp) {
   FakePlatform fake;
   ExhaustedClock clock;
-  Platform platform{fake, fake, fake, fake, clock, fake, fake, fake};
+  Platform platform{fake, fake, fake, fake, clock, fake, fake, fake, fake};
   const CheckStatus status =
       RunCheck({"-task:Backup", "-timeframe:today"}, platform, RegionalSettings{});
   EXPECT_EQ(status, CheckStatus::Unknown);

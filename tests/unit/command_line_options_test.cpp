@@ -17,7 +17,8 @@ const char* const kGmtMessage = "Invalid gmt offset specified. Number should be 
 CheckSettings Parse(const std::vector<std::string>& arguments, TimeZone& timeZone,
                     const LeadByteSet& leadBytes = {}) {
   CheckSettings settings;
-  ParseCommandLine(arguments, timeZone, leadBytes, settings);
+  FakePlatform caseMapping;
+  ParseCommandLine(arguments, timeZone, caseMapping, leadBytes, settings);
   return settings;
 }
 

@@ -1,4 +1,4 @@
-#include "core/posix_time_locale.h"
+#include "platform/linux/posix_time_locale_linux.h"
 
 #include <gtest/gtest.h>
 

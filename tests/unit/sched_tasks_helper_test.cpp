@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "fakes/fake_platform.h"
-#include "platform/posix/real_platform_linux.h"
+#include "platform/linux/real_platform_linux.h"
 
 namespace runwarden {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/posix/ssh_tunnel_linux.h"
+#include "platform/linux/ssh_tunnel_linux.h"
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>

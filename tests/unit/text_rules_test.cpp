@@ -4,6 +4,9 @@
 
 #include <string>
 
+#include "fakes/fake_platform.h"
+#include "platform/linux/real_platform_linux.h"
+
 namespace runwarden {
 namespace {
 
@@ -34,14 +37,14 @@ TEST(AsciiLowerCase, OnlyAsciiLettersChange) {
   EXPECT_EQ(AsciiLowerCase("\xC3\x84"), "\xC3\x84");  // Ä in UTF-8
 }
 
-TEST(LocaleUpperCase, AsciiLettersUpperAndLengthKept) {
-  const std::string text = "abc-XYZ:\xC3\xA4";
-  const std::string upper = LocaleUpperCase(text);
-  EXPECT_EQ(upper.size(), text.size());
-  EXPECT_EQ(upper.substr(0, 8), "ABC-XYZ:");
+TEST(LocaleUpperCase, LinuxMapsAsciiLettersOnly) {
+  LinuxCaseMapping upper;
+  EXPECT_EQ(LocaleUpperCase(upper, "abc-XYZ:\xC3\xA4"), "ABC-XYZ:\xC3\xA4");  // UTF-8 kept whole
+  EXPECT_EQ(LocaleUpperCase(upper, ""), "");
 }
 
 TEST(ReplaceAllIgnoringCase, SingleByteCodePage) {
+  testing::FakePlatform fake;
   const struct {
     std::string text, pattern, replacement, expected;
   } cases[] = {
@@ -56,19 +59,20 @@ TEST(ReplaceAllIgnoringCase, SingleByteCodePage) {
       {"", "a", "z", ""},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(ReplaceAllIgnoringCase(c.text, c.pattern, c.replacement, {}), c.expected) << c.text;
+    EXPECT_EQ(ReplaceAllIgnoringCase(c.text, c.pattern, c.replacement, {}, fake), c.expected) << c.text;
   }
 }
 
 TEST(ReplaceAllIgnoringCase, NeverMatchesOnATrailByte) {
+  testing::FakePlatform fake;
   LeadByteSet leadBytes;
   for (int b = 0x81; b <= 0x9F; ++b) leadBytes.set(static_cast<std::size_t>(b));
   // 0x83 0x41 is one double-byte character whose trail byte is "A".
-  EXPECT_EQ(ReplaceAllIgnoringCase("\x83" "A-a", "a", "", leadBytes), "\x83" "A-");
+  EXPECT_EQ(ReplaceAllIgnoringCase("\x83" "A-a", "a", "", leadBytes, fake), "\x83" "A-");
   // Without lead bytes the same trail byte matches.
-  EXPECT_EQ(ReplaceAllIgnoringCase("\x83" "A-a", "a", "", {}), "\x83-");
+  EXPECT_EQ(ReplaceAllIgnoringCase("\x83" "A-a", "a", "", {}, fake), "\x83-");
   // A lead byte at the very end has no trail byte and does not hide the search.
-  EXPECT_EQ(ReplaceAllIgnoringCase("a\x83", "a", "", leadBytes), "\x83");
+  EXPECT_EQ(ReplaceAllIgnoringCase("a\x83", "a", "", leadBytes, fake), "\x83");
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/posix/real_platform_linux.h"
+#include "platform/linux/real_platform_linux.h"
 
 namespace runwarden {
 namespace {

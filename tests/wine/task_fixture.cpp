@@ -7,7 +7,7 @@
 //
 // The task is saved through IPersistFile; its recorded state is then written into the
 // fixed-length section of the saved .job file, which the scheduler reads back.
-#include "platform/win32/windows_api.h"
+#include "platform/win/windows_api_win.h"
 
 #include <mstask.h>
 #include <objbase.h>

@@ -1,0 +1,84 @@
+#pragma once
+// The Linux implementations of the platform interfaces.
+
+#include <ctime>
+#include <string>
+
+#include "platform/platform.h"
+
+namespace runwarden {
+
+// Seconds since the epoch as the local date and time, with the given milliseconds.
+SystemTime LocalSystemTime(std::time_t seconds, std::uint16_t milliseconds);
+
+class LinuxClock final : public Clock {
+ public:
+  SystemTime GetLocalTime() override;
+};
+
+class LinuxTimeZone final : public TimeZone {
+ public:
+  bool GetStandardBias(std::int32_t* biasMinutes) override;
+};
+
+class LinuxConsole final : public Console {
+ public:
+  void WriteLine(std::string_view line) override;
+  void WriteCp437Line(std::string_view line) override;
+};
+
+// No COM on Linux: initialisation succeeds and does nothing; the scheduler object is a
+// connection to the systemd manager of the local computer or, over ssh, of a remote one.
+class LinuxComRuntime final : public ComRuntime {
+ public:
+  HResult CoInitialize() override { return 0; }
+  void CoUninitialize() override {}
+  HResult CoCreateInstance(const Guid& clsid, CountedObject* outer, std::uint32_t context,
+                           const Guid& iid, ITaskScheduler** object) override;
+  void SetRemoteLogin(std::string_view userName) override { remoteLogin_ = userName; }
+
+ private:
+  std::string remoteLogin_;  // the ssh login for a remote computer; empty: ssh's choice
+};
+
+class LinuxWideText final : public WideText {
+ public:
+  int MultiByteToWideChar(std::uint32_t codePage, std::uint32_t flags, const char* bytes,
+                          int byteCount, char16_t* buffer, int capacity) override;
+};
+
+class LinuxLogonApi final : public LogonApi {
+ public:
+  bool LogonUserA(const char* user, const char* domain, const char* password,
+                  std::uint32_t logonType, std::uint32_t provider, TokenHandle* token) override;
+  bool ImpersonateLoggedOnUser(TokenHandle token) override;
+  bool RevertToSelf() override;
+  bool CloseHandle(TokenHandle token) override;
+  SystemErrorCode GetLastError() override;
+  std::uint32_t FormatMessageA(std::uint32_t flags, SystemErrorCode messageId,
+                               std::uint32_t languageId, char* buffer, std::uint32_t size) override;
+};
+
+class LinuxLocaleApi final : public LocaleApi {
+ public:
+  LocaleId GetThreadLocale() override;
+  int GetLocaleInfoA(LocaleId locale, LocaleType type, char* buffer, int size) override;
+  bool GetCPInfo(std::uint32_t codePage, CodePageInfo* info) override;
+  int GetDateFormatA(LocaleId locale, std::uint32_t flags, const SystemTime* date,
+                     const char* format, char* buffer, int size) override;
+};
+
+class LinuxCaseMapping final : public CaseMapping {
+ public:
+  std::uint32_t CharUpperBuffA(char* text, std::uint32_t length) override;
+};
+
+class LinuxNetworkApi final : public NetworkApi {
+ public:
+  SystemErrorCode WNetAddConnection2A(const NetResource& resource, const char* password,
+                                      const char* user, std::uint32_t flags) override;
+  SystemErrorCode WNetCancelConnection2A(const char* name, std::uint32_t flags,
+                                         bool force) override;
+};
+
+}  // namespace runwarden

@@ -1,0 +1,113 @@
+#pragma once
+// The D-Bus connection to a systemd manager: bringing it up in bounded time, the object
+// path of a unit, properties asked for in batches, and failed calls as the result codes
+// that Windows' Task Scheduler gives for the same situation.
+
+#include <systemd/sd-bus.h>
+
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <string_view>
+
+#include "platform/com_runtime.h"
+
+namespace runwarden {
+
+inline constexpr HResult kUnknownTask = static_cast<HResult>(0x80070002);      // file not found
+inline constexpr HResult kAccessDenied = static_cast<HResult>(0x80070005);     // access denied
+inline constexpr HResult kHostUnreachable = static_cast<HResult>(0x80070035);  // path not found
+inline constexpr HResult kServiceNotRunning = static_cast<HResult>(0x80041315);
+inline constexpr HResult kNoInterface = static_cast<HResult>(0x80004002);  // not a task
+inline constexpr HResult kFailure = static_cast<HResult>(0x80004005);
+inline constexpr HResult kClassNotRegistered = static_cast<HResult>(0x80040154);
+// A success code that tells the task has never run.
+inline constexpr HResult kTaskHasNotRun = 0x00041303;
+
+// How long one call to the manager may take, the connection's start included.
+inline constexpr std::chrono::seconds kLocalCallTimeout{10};
+inline constexpr std::chrono::seconds kRemoteCallTimeout{20};
+inline constexpr std::chrono::seconds kSshConnectTimeout{10};
+
+inline constexpr char kUnitInterface[] = "org.freedesktop.systemd1.Unit";
+inline constexpr char kServiceInterface[] = "org.freedesktop.systemd1.Service";
+inline constexpr char kTimerInterface[] = "org.freedesktop.systemd1.Timer";
+
+// Brings a started connection up (authentication and Hello, which sd-bus would otherwise
+// wait for up to 90 seconds), then has the manager answer a ping: proof that the
+// connection reaches it. Each of the two steps takes at most limit. 0 or a negative errno.
+int ReachManager(sd_bus* bus, std::chrono::seconds limit, sd_bus_error* error);
+
+// A unit's object path, made here rather than asked for with LoadUnit: the manager loads
+// a unit that is not loaded yet when its path is first used, and refuses a name that is no
+// unit name (InvalidArgs) there. Empty only when memory runs out; a call to it then fails.
+std::string UnitPath(const std::string& unitName);
+
+// A failed bus call as a result code. error: the negative errno; errorName: the D-Bus error
+// name, or empty. remote: the call went to another computer.
+HResult ResultOfBusFailure(int error, std::string_view errorName, bool remote);
+
+// Properties asked for together: every Get is sent before the first answer is awaited,
+// which spares the round trips in between (docs/performance.md). The answers are then
+// read in the order asked, as if asked one after the other: after the first failure the
+// rest read as nothing, and that failure is what Result() reports. Each answer is bounded
+// by the connection's method call timeout.
+class PropertyBatch {
+ public:
+  PropertyBatch(sd_bus* bus, bool remote) : bus_(bus), remote_(remote) {}
+  PropertyBatch(const PropertyBatch&) = delete;
+  PropertyBatch& operator=(const PropertyBatch&) = delete;
+  ~PropertyBatch();
+
+  // Sends the Get; returns the number of its answer.
+  std::size_t Ask(const std::string& path, const char* interface, const char* member);
+
+  // Waits until every answer is in; a broken connection fails the ones still awaited.
+  void Wait();
+
+  bool Failed() const { return failure_ < 0; }
+  HResult Result() const { return ResultOfBusFailure(failure_, errorName_, remote_); }
+
+  std::string Text(std::size_t index) {
+    const char* value = nullptr;
+    return Read(index, "s", &value) && value ? value : "";
+  }
+
+  // type: the D-Bus signature letter of T ('t' for 64-bit unsigned, 'i' for 32-bit signed).
+  template <class T>
+  T Number(std::size_t index, char type) {
+    T value{};
+    const char signature[] = {type, '\0'};
+    return Read(index, signature, &value) ? value : T{};
+  }
+
+ private:
+  struct Answer {
+    sd_bus_slot* slot = nullptr;
+    sd_bus_message* reply = nullptr;  // the answer, a value or an error
+    int failure = 0;                  // negative errno of a call that was not answered
+  };
+
+  static int TakeAnswer(sd_bus_message* reply, void* answer, sd_bus_error*);
+  // The answer's failure as a negative errno (its D-Bus error name kept), or 0.
+  int FailureOf(const Answer& answer);
+
+  template <class T>
+  bool Read(std::size_t index, const char* signature, T* value) {
+    if (Failed()) return false;
+    const Answer& answer = answers_[index];
+    int r = FailureOf(answer);
+    if (r >= 0) r = sd_bus_message_read(answer.reply, "v", signature, value);
+    if (r < 0) failure_ = r;
+    return r >= 0;
+  }
+
+  sd_bus* bus_;
+  bool remote_;
+  std::deque<Answer> answers_;  // stays in place: the answer callbacks point into it
+  int failure_ = 0;
+  std::string errorName_;
+};
+
+}  // namespace runwarden

@@ -1,0 +1,184 @@
+// The scheduler objects of Linux: a connection to a systemd manager, local or through ssh,
+// and the task objects that hold a unit's last run.
+#ifndef __linux__
+#error "systemd_scheduler_linux.cpp belongs to the Linux build only"
+#endif
+
+#include "platform/linux/systemd_scheduler_linux.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <memory>
+
+#include "platform/linux/ssh_tunnel_linux.h"
+#include "platform/linux/systemd_bus_linux.h"
+#include "platform/linux/unit_run_record_linux.h"
+
+namespace runwarden {
+namespace {
+
+void AppendUtf8(std::string& text, char32_t code) {
+  if (code < 0x80) {
+    text += static_cast<char>(code);
+  } else if (code < 0x800) {
+    text += static_cast<char>(0xC0 | (code >> 6));
+    text += static_cast<char>(0x80 | (code & 0x3F));
+  } else if (code < 0x10000) {
+    text += static_cast<char>(0xE0 | (code >> 12));
+    text += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    text += static_cast<char>(0x80 | (code & 0x3F));
+  } else {
+    text += static_cast<char>(0xF0 | (code >> 18));
+    text += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+    text += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    text += static_cast<char>(0x80 | (code & 0x3F));
+  }
+}
+
+class SystemdTask final : public ITask {
+ public:
+  explicit SystemdTask(const RunRecord& record) : record_(record) {}
+  std::uint32_t AddRef() override { return ++count_; }
+  std::uint32_t Release() override {
+    const std::uint32_t left = --count_;
+    if (left == 0) delete this;
+    return left;
+  }
+  HResult GetMostRecentRunTime(SystemTime* lastRun) override {
+    *lastRun = LocalSystemTimeOfMicroseconds(record_.lastStart);
+    return record_.lastStart == 0 ? kTaskHasNotRun : 0;
+  }
+  HResult GetExitCode(std::uint32_t* exitCode) override {
+    *exitCode = record_.exitCode;
+    return record_.lastStart == 0 ? kTaskHasNotRun : 0;
+  }
+
+ private:
+  ~SystemdTask() = default;
+  std::uint32_t count_ = 1;
+  RunRecord record_;
+};
+
+// One connection to a manager: the local one, or a remote one through ssh. The bus is
+// closed before ssh is stopped, so that ssh ends by itself.
+class SystemdScheduler final : public ITaskScheduler {
+ public:
+  SystemdScheduler(sd_bus* bus, std::string_view remoteLogin)
+      : bus_(bus), remoteLogin_(remoteLogin) {}
+  std::uint32_t AddRef() override { return ++count_; }
+  std::uint32_t Release() override {
+    const std::uint32_t left = --count_;
+    if (left == 0) delete this;
+    return left;
+  }
+
+  HResult SetTargetComputer(const char16_t* computer) override {
+    std::string host = Utf8FromUtf16(computer);
+    if (host.starts_with("\\\\")) host.erase(0, 2);
+    SshDestination destination;
+    if (!ParseSshDestination(host, remoteLogin_, destination)) return kHostUnreachable;
+
+    auto tunnel = std::make_unique<SshTunnel>();
+    const int connection = tunnel->Start(SshArguments(destination, kSshConnectTimeout));
+    if (connection < 0) return kFailure;  // no ssh to start
+    sd_bus* bus = nullptr;
+    int r = sd_bus_new(&bus);
+    if (r < 0) {
+      close(connection);
+      return kFailure;
+    }
+    sd_bus_set_fd(bus, connection, connection);  // the bus owns the socket from here on
+    sd_bus_set_bus_client(bus, 1);
+    sd_bus_set_trusted(bus, 1);  // no peer credentials travel through ssh
+    sd_bus_error error{};
+    r = sd_bus_start(bus);
+    if (r >= 0) r = ReachManager(bus, kRemoteCallTimeout, &error);
+    if (r < 0) {
+      const HResult result = RemoteFailure(r, error, *tunnel);
+      sd_bus_error_free(&error);
+      sd_bus_close_unref(bus);
+      return result;
+    }
+    CloseConnection();
+    bus_ = bus;
+    tunnel_ = std::move(tunnel);
+    return 0;
+  }
+
+  HResult Activate(const char16_t* name, const Guid& iid, ITask** item) override {
+    *item = nullptr;
+    if (iid != IID_ITask) return kNoInterface;
+    RunRecord record;
+    const HResult read = ReadRunRecord(bus_, tunnel_ != nullptr, UnitNameOfTask(Utf8FromUtf16(name)),
+                                       record);
+    if (read != 0) return read;
+    *item = new SystemdTask(record);
+    return 0;
+  }
+
+ private:
+  ~SystemdScheduler() { CloseConnection(); }
+
+  void CloseConnection() {
+    bus_ = sd_bus_close_unref(bus_);
+    tunnel_.reset();
+  }
+
+  // A failed start of a remote connection: a D-Bus answer names its reason; a broken or
+  // silent connection is judged by how ssh ended.
+  static HResult RemoteFailure(int r, const sd_bus_error& error, SshTunnel& tunnel) {
+    const bool transport = r == -ECONNRESET || r == -ENOTCONN || r == -EPIPE || r == -ETIMEDOUT ||
+                           r == -EIO || r == -EBADMSG;
+    if (!transport) return ResultOfBusFailure(r, error.name ? error.name : "", true);
+    switch (tunnel.Failure()) {
+      case SshFailure::AccessDenied:
+        return kAccessDenied;
+      case SshFailure::Unreachable:
+        return kHostUnreachable;
+      case SshFailure::Other:
+        break;
+    }
+    return kFailure;
+  }
+
+  std::uint32_t count_ = 1;
+  sd_bus* bus_;
+  std::unique_ptr<SshTunnel> tunnel_;  // set while the bus reaches a remote computer
+  std::string remoteLogin_;
+};
+
+}  // namespace
+
+HResult CreateSystemdScheduler(std::string_view remoteLogin, ITaskScheduler** object) {
+  *object = nullptr;
+  sd_bus* bus = nullptr;
+  int r = sd_bus_open_system(&bus);  // DBUS_SYSTEM_BUS_ADDRESS, else the standard socket
+  sd_bus_error error{};
+  if (r >= 0) r = ReachManager(bus, kLocalCallTimeout, &error);
+  if (r < 0) {
+    const HResult result = ResultOfBusFailure(r, error.name ? error.name : "", false);
+    sd_bus_error_free(&error);
+    sd_bus_close_unref(bus);
+    return result;
+  }
+  *object = new SystemdScheduler(bus, remoteLogin);
+  return 0;
+}
+
+std::string Utf8FromUtf16(const char16_t* text) {
+  std::string utf8;
+  for (; *text; ++text) {
+    char32_t code = *text;
+    if (code >= 0xD800 && code < 0xDC00 && text[1] >= 0xDC00 && text[1] < 0xE000) {
+      code = 0x10000 + ((code - 0xD800) << 10) + (text[1] - 0xDC00);
+      ++text;
+    } else if (code >= 0xD800 && code < 0xE000) {
+      code = 0xFFFD;
+    }
+    AppendUtf8(utf8, code);
+  }
+  return utf8;
+}
+
+}  // namespace runwarden

@@ -1,0 +1,19 @@
+#pragma once
+// The Task Scheduler objects on Linux: a connection to a systemd manager over D-Bus, local
+// or on a remote computer through ssh, whose tasks are its services and timers.
+
+#include <string>
+#include <string_view>
+
+#include "platform/com_runtime.h"
+
+namespace runwarden {
+
+// Connects to the local system manager and makes a scheduler object with one count.
+// remoteLogin: the ssh login used when the object is later pointed at another computer.
+HResult CreateSystemdScheduler(std::string_view remoteLogin, ITaskScheduler** object);
+
+// UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
+std::string Utf8FromUtf16(const char16_t* text);
+
+}  // namespace runwarden

@@ -1,0 +1,42 @@
+#pragma once
+// The last run of a systemd unit taken as a task: which unit a task name means, and the
+// unit's last start and exit code as its manager reports them.
+
+#include <systemd/sd-bus.h>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "platform/com_runtime.h"
+#include "platform/system_time.h"
+
+namespace runwarden {
+
+// What a task object reports: read once, when the task is opened.
+struct RunRecord {
+  std::uint64_t lastStart = 0;  // microseconds since the epoch, 0: never
+  std::uint32_t exitCode = 0;
+};
+
+// The last run of a unit's service: start and exit code. For a timer, the start is the
+// later of its last trigger and its service's start. 0, or the failure's result code
+// (kUnknownTask for a unit that does not exist, kNoInterface for one of another type).
+HResult ReadRunRecord(sd_bus* bus, bool remote, const std::string& unitName, RunRecord& record);
+
+// A task name as a unit name: a name without a unit type suffix means the .service unit.
+std::string UnitNameOfTask(std::string_view taskName);
+
+enum class UnitKind { Service, Timer, Other };
+UnitKind KindOfUnit(std::string_view unitName);
+
+// The exit code of a service's last run: 0 when its Result is "success", else the main
+// process's status when it exited (code 1), 128 + the signal when killed or dumped (2, 3),
+// and 1 for a unit that failed with no such status to show.
+std::uint32_t ServiceExitCode(std::int32_t execMainCode, std::int32_t execMainStatus,
+                              std::string_view result);
+
+// Microseconds since the epoch as a local time record; all zero for 0 (never) or infinity.
+SystemTime LocalSystemTimeOfMicroseconds(std::uint64_t microseconds);
+
+}  // namespace runwarden

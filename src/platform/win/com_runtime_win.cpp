@@ -1,0 +1,126 @@
+// The COM run-time of Windows and the Task Scheduler 1.0 objects behind the portable
+// interfaces.
+#include "platform/win/windows_api_win.h"
+
+#include <objbase.h>
+
+#include <new>
+
+#include "platform/win/real_platform_win.h"
+#include "platform/win/task_scheduler_v1_win.h"
+
+namespace runwarden {
+namespace {
+
+namespace v1 = task_scheduler_v1;
+
+static_assert(sizeof(DWORD) == sizeof(std::uint32_t));
+static_assert(sizeof(wchar_t) == sizeof(char16_t));
+
+// Presents one real COM object as a portable interface. Every AddRef and Release is passed
+// on to the real object, so the real object goes when its owner releases its last count;
+// the adapter keeps a count of its own only to know when it is no longer needed.
+template <class Portable, class Real>
+class CountedAdapter : public Portable {
+ public:
+  // Takes over the one count that the platform call stored with real.
+  explicit CountedAdapter(Real* real) : real_(real) {}
+  virtual ~CountedAdapter() = default;
+
+  std::uint32_t AddRef() final {
+    ++count_;
+    return real_->AddRef();
+  }
+
+  std::uint32_t Release() final {
+    const ULONG remaining = real_->Release();
+    if (--count_ == 0) delete this;
+    return remaining;
+  }
+
+ protected:
+  Real* real_;
+
+ private:
+  std::uint32_t count_ = 1;
+};
+
+class TaskAdapter final : public CountedAdapter<ITask, v1::ITask> {
+ public:
+  using CountedAdapter::CountedAdapter;
+
+  // The record and the value are copied in and back, so that what the platform leaves
+  // untouched comes back unchanged.
+  HResult GetMostRecentRunTime(SystemTime* lastRun) override {
+    SYSTEMTIME record{lastRun->wYear, lastRun->wMonth,  lastRun->wDayOfWeek, lastRun->wDay,
+                      lastRun->wHour, lastRun->wMinute, lastRun->wSecond,
+                      lastRun->wMilliseconds};
+    const HRESULT result = real_->GetMostRecentRunTime(&record);
+    *lastRun = {record.wYear, record.wMonth,  record.wDayOfWeek, record.wDay,
+                record.wHour, record.wMinute, record.wSecond,    record.wMilliseconds};
+    return result;
+  }
+
+  HResult GetExitCode(std::uint32_t* exitCode) override {
+    DWORD value = *exitCode;
+    const HRESULT result = real_->GetExitCode(&value);
+    *exitCode = value;
+    return result;
+  }
+};
+
+// Wraps what a platform call stored; without memory for the adapter the object is given
+// back and the call fails as the platform would.
+template <class Adapter, class Portable, class Real>
+HResult Adapt(HRESULT result, Real* real, Portable** object) {
+  *object = nullptr;
+  if (!real) return result;
+  Adapter* adapter = new (std::nothrow) Adapter(real);
+  if (!adapter) {
+    real->Release();
+    return E_OUTOFMEMORY;
+  }
+  *object = adapter;
+  return result;
+}
+
+class SchedulerAdapter final : public CountedAdapter<ITaskScheduler, v1::ITaskScheduler> {
+ public:
+  using CountedAdapter::CountedAdapter;
+
+  HResult SetTargetComputer(const char16_t* computer) override {
+    return real_->SetTargetComputer(reinterpret_cast<LPCWSTR>(computer));
+  }
+
+  // Only a task can stand behind the portable interface.
+  HResult Activate(const char16_t* name, const Guid& iid, ITask** item) override {
+    *item = nullptr;
+    if (!(iid == IID_ITask)) return E_NOINTERFACE;
+    IUnknown* activated = nullptr;
+    const HRESULT result = real_->Activate(reinterpret_cast<LPCWSTR>(name), v1::WindowsGuid(iid),
+                                           &activated);
+    return Adapt<TaskAdapter>(result, static_cast<v1::ITask*>(activated), item);
+  }
+};
+
+}  // namespace
+
+HResult WindowsComRuntime::CoInitialize() { return ::CoInitialize(nullptr); }
+
+void WindowsComRuntime::CoUninitialize() { ::CoUninitialize(); }
+
+HResult WindowsComRuntime::CoCreateInstance(const Guid& clsid, CountedObject* outer,
+                                            std::uint32_t context, const Guid& iid,
+                                            ITaskScheduler** object) {
+  *object = nullptr;
+  // A portable object cannot be a COM outer object, and only the scheduler interface can
+  // stand behind the portable one.
+  if (outer) return CLASS_E_NOAGGREGATION;
+  if (!(iid == IID_ITaskScheduler)) return E_NOINTERFACE;
+  void* created = nullptr;
+  const HRESULT result = ::CoCreateInstance(v1::WindowsGuid(clsid), nullptr, context,
+                                            v1::WindowsGuid(iid), &created);
+  return Adapt<SchedulerAdapter>(result, static_cast<v1::ITaskScheduler*>(created), object);
+}
+
+}  // namespace runwarden

@@ -1,0 +1,30 @@
+// Standard output on Windows: lines end with CR LF, written in binary mode so that nothing
+// is doubled.
+#include "platform/win/windows_api_win.h"
+
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
+
+#include "platform/win/real_platform_win.h"
+
+namespace runwarden {
+namespace {
+
+void WriteBinaryLine(std::string_view line) {
+  static const bool binary = _setmode(_fileno(stdout), _O_BINARY) != -1;
+  (void)binary;
+  std::fwrite(line.data(), 1, line.size(), stdout);
+  std::fwrite("\r\n", 1, 2, stdout);
+  std::fflush(stdout);
+}
+
+}  // namespace
+
+void WindowsConsole::WriteLine(std::string_view line) { WriteBinaryLine(line); }
+
+// The console's OEM code page is 437 for the banner's box drawing.
+void WindowsConsole::WriteCp437Line(std::string_view line) { WriteBinaryLine(line); }
+
+}  // namespace runwarden

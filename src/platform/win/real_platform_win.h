@@ -1,0 +1,72 @@
+#pragma once
+// The Windows implementations of the platform interfaces.
+
+#include "platform/platform.h"
+
+namespace runwarden {
+
+class WindowsClock final : public Clock {
+ public:
+  SystemTime GetLocalTime() override;
+};
+
+class WindowsTimeZone final : public TimeZone {
+ public:
+  bool GetStandardBias(std::int32_t* biasMinutes) override;
+};
+
+class WindowsConsole final : public Console {
+ public:
+  void WriteLine(std::string_view line) override;
+  void WriteCp437Line(std::string_view line) override;
+};
+
+class WindowsComRuntime final : public ComRuntime {
+ public:
+  HResult CoInitialize() override;
+  void CoUninitialize() override;
+  HResult CoCreateInstance(const Guid& clsid, CountedObject* outer, std::uint32_t context,
+                           const Guid& iid, ITaskScheduler** object) override;
+};
+
+class WindowsWideText final : public WideText {
+ public:
+  int MultiByteToWideChar(std::uint32_t codePage, std::uint32_t flags, const char* bytes,
+                          int byteCount, char16_t* buffer, int capacity) override;
+};
+
+class WindowsLogonApi final : public LogonApi {
+ public:
+  bool LogonUserA(const char* user, const char* domain, const char* password,
+                  std::uint32_t logonType, std::uint32_t provider, TokenHandle* token) override;
+  bool ImpersonateLoggedOnUser(TokenHandle token) override;
+  bool RevertToSelf() override;
+  bool CloseHandle(TokenHandle token) override;
+  SystemErrorCode GetLastError() override;
+  std::uint32_t FormatMessageA(std::uint32_t flags, SystemErrorCode messageId,
+                               std::uint32_t languageId, char* buffer, std::uint32_t size) override;
+};
+
+class WindowsLocaleApi final : public LocaleApi {
+ public:
+  LocaleId GetThreadLocale() override;
+  int GetLocaleInfoA(LocaleId locale, LocaleType type, char* buffer, int size) override;
+  bool GetCPInfo(std::uint32_t codePage, CodePageInfo* info) override;
+  int GetDateFormatA(LocaleId locale, std::uint32_t flags, const SystemTime* date,
+                     const char* format, char* buffer, int size) override;
+};
+
+class WindowsCaseMapping final : public CaseMapping {
+ public:
+  std::uint32_t CharUpperBuffA(char* text, std::uint32_t length) override;
+};
+
+class WindowsNetworkApi final : public NetworkApi {
+ public:
+  SystemErrorCode WNetAddConnection2A(const NetResource& resource, const char* password,
+                                      const char* user, std::uint32_t flags) override;
+  SystemErrorCode WNetCancelConnection2A(const char* name, std::uint32_t flags,
+                                         bool force) override;
+};
+
+}  // namespace runwarden
