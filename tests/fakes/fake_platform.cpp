@@ -50,7 +50,7 @@ HResult FakeTask::GetMostRecentRunTime(SystemTime* lastRun) {
 HResult FakeTask::GetExitCode(std::uint32_t* exitCode) {
   fake_.calls.push_back("GetExitCode(" + name_ + ")");
   if (fake_.fillExitCode) *exitCode = fake_.exitCode;
-  return 0;
+  return fake_.getExitCodeResult;
 }
 
 std::uint32_t FakeScheduler::AddRef() {

@@ -82,6 +82,7 @@ class FakePlatform final : public ComRuntime,
   HResult getMostRecentRunTimeResult = 0;
   std::uint32_t exitCode = 0;
   bool fillExitCode = true;
+  HResult getExitCodeResult = 0;
   bool logonSucceeds = true;
   TokenHandle logonToken = 0x44;
   bool impersonateSucceeds = true;

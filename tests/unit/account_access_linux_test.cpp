@@ -1,11 +1,10 @@
-// The Linux platform's answers to a logon and a network connection: no token, a fixed
-// reason, a code; the check then goes on under the program's own account.
+// The Linux platform's answer to a logon: no token and a fixed reason; the check then goes
+// on under the program's own account.
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "core/impersonation.h"
-#include "core/remote_connection.h"
 #include "platform/linux/real_platform_linux.h"
 
 namespace runwarden {
@@ -19,12 +18,6 @@ TEST(LinuxAccountAccess, LogonGivesNoTokenAndAFixedReason) {
     EXPECT_EQ(LogonAndImpersonate(logon, account, "s3cret", errorText), 0u);
     EXPECT_EQ(errorText, "Logon with an explicit account is not supported on Linux.");
   }
-}
-
-TEST(LinuxAccountAccess, ConnectionReturnsNotSupportedEvenWhenForced) {
-  LinuxNetworkApi network;
-  EXPECT_EQ(ConnectRemoteHost(network, "\\\\backup01", "OFFICE\\backup", "s3cret", false), 50u);
-  EXPECT_EQ(ConnectRemoteHost(network, "\\\\backup01", "OFFICE\\backup", "s3cret", true), 50u);
 }
 
 }  // namespace

@@ -25,14 +25,9 @@ SystemTime At(std::uint16_t year, std::uint16_t month, std::uint16_t day, std::u
 const SystemTime kNow = At(2026, 12, 7, 12);
 const SystemTime kTwoToday = At(2026, 12, 7, 2);
 
-// The last run as the result line shows it, in the default regional form.
-std::string Shown(const SystemTime& lastRun) {
-  static FakePlatform textLocale;
-  return DateTimeText(DateTimeFromSystemTime(lastRun), RegionalSettings{},
-                      textLocale.platform().locale);
-}
-
-std::string Ok(const SystemTime& lastRun) { return "ScriptRes:Ok:" + Shown(lastRun); }
+// Result lines; the last run is written as the default regional form shows it
+// (m/d/yy h:mm:ss am/pm, the time left out at midnight).
+std::string Ok(const std::string& text) { return "ScriptRes:Ok:" + text; }
 std::string Bad(const std::string& text) { return "ScriptRes:Bad:" + text; }
 std::string Unknown(const std::string& text) { return "ScriptRes:Unknown:" + text; }
 
@@ -136,42 +131,43 @@ TEST(CheckRun, Outcomes) {
     std::string line;
     const char* reason;
   } cases[] = {
-      {today, nullptr, CheckStatus::Ok, Ok(kTwoToday), "a run today"},
-      {today, lastRun(At(2026, 12, 7)), CheckStatus::Ok, Ok(At(2026, 12, 7)),
+      {today, nullptr, CheckStatus::Ok, Ok("12/7/26 2:00:00 am"), "a run today"},
+      {today, lastRun(At(2026, 12, 7)), CheckStatus::Ok, Ok("12/7/26"),
        "a run at the window's start is inside"},
-      {today, lastRun(kNow), CheckStatus::Bad, Bad(Shown(kNow)), "a run at the window's end is outside"},
+      {today, lastRun(kNow), CheckStatus::Bad, Bad("12/7/26 12:00:00 pm"),
+       "a run at the window's end is outside"},
       {{"-task:Backup", "-timeframe:yesterday"}, lastRun(At(2026, 12, 7)), CheckStatus::Bad,
-       Bad(Shown(At(2026, 12, 7))), "yesterday excludes today's midnight"},
+       Bad("12/7/26"), "yesterday excludes today's midnight"},
       {{"-task:Backup", "-timeframe:yesterday"}, lastRun(At(2026, 12, 6)), CheckStatus::Ok,
-       Ok(At(2026, 12, 6)), "yesterday includes its own midnight"},
+       Ok("12/6/26"), "yesterday includes its own midnight"},
       {{"-task:Backup", "-timeframe:60"}, lastRun(At(2026, 12, 7, 11, 1)), CheckStatus::Ok,
-       Ok(At(2026, 12, 7, 11, 1)), "59 minutes ago in the last hour"},
+       Ok("12/7/26 11:01:00 am"), "59 minutes ago in the last hour"},
       {{"-task:Backup", "-timeframe:60"}, lastRun(At(2026, 12, 7, 10, 59)), CheckStatus::Bad,
-       Bad(Shown(At(2026, 12, 7, 10, 59))), "61 minutes ago is outside the last hour"},
-      {{"-task:Backup", "-timeframe:-5"}, nullptr, CheckStatus::Ok, Ok(kTwoToday),
+       Bad("12/7/26 10:59:00 am"), "61 minutes ago is outside the last hour"},
+      {{"-task:Backup", "-timeframe:-5"}, nullptr, CheckStatus::Ok, Ok("12/7/26 2:00:00 am"),
        "-5 is judged by today's window"},
       {{"-task:Backup", "-timeframe:-5"}, lastRun(At(2026, 12, 6, 23)), CheckStatus::Bad,
-       Bad(Shown(At(2026, 12, 6, 23))), "-5: yesterday is outside today"},
+       Bad("12/6/26 11:00:00 pm"), "-5: yesterday is outside today"},
       {{"-task:Backup", "-timeframe:-5x"}, lastRun(At(2026, 12, 7, 11, 56)), CheckStatus::Ok,
-       Ok(At(2026, 12, 7, 11, 56)), "-5x counts as 5 minutes"},
+       Ok("12/7/26 11:56:00 am"), "-5x counts as 5 minutes"},
       {{"-task:Backup", "-timeframe:-5x"}, lastRun(At(2026, 12, 7, 11, 54)), CheckStatus::Bad,
-       Bad(Shown(At(2026, 12, 7, 11, 54))), "-5x: 6 minutes ago is outside"},
+       Bad("12/7/26 11:54:00 am"), "-5x: 6 minutes ago is outside"},
       {{"-task:Backup", "-timeframe:x3c"}, lastRun(At(2026, 12, 7, 11, 1)), CheckStatus::Ok,
-       Ok(At(2026, 12, 7, 11, 1)), "x3c is 60 minutes"},
+       Ok("12/7/26 11:01:00 am"), "x3c is 60 minutes"},
       {{"-task:Backup", "-timeframe:x3c"}, lastRun(At(2026, 12, 7, 10, 59)), CheckStatus::Bad,
-       Bad(Shown(At(2026, 12, 7, 10, 59))), "x3c: 61 minutes ago is outside"},
+       Bad("12/7/26 10:59:00 am"), "x3c: 61 minutes ago is outside"},
       {{"-task:Backup", "-timeframe:60"}, lastRun(At(2026, 12, 7, 12, 1)), CheckStatus::Bad,
-       Bad(Shown(At(2026, 12, 7, 12, 1))), "a run after now is outside"},
-      {today, exitCode(1), CheckStatus::Bad, Bad(Shown(kTwoToday) + " Last Result : 1"),
+       Bad("12/7/26 12:01:00 pm"), "a run after now is outside"},
+      {today, exitCode(1), CheckStatus::Bad, Bad("12/7/26 2:00:00 am Last Result : 1"),
        "a non-zero exit code"},
       {today, exitCode(0x80070005), CheckStatus::Bad,
-       Bad(Shown(kTwoToday) + " Last Result : 2147942405"), "top bit set: no minus sign"},
+       Bad("12/7/26 2:00:00 am Last Result : 2147942405"), "top bit set: no minus sign"},
       {today, exitCode(0xFFFFFFFF), CheckStatus::Bad,
-       Bad(Shown(kTwoToday) + " Last Result : 4294967295"), "all bits set"},
+       Bad("12/7/26 2:00:00 am Last Result : 4294967295"), "all bits set"},
       {{"-task:Backup", "-timeframe:today", "-ignoreres"}, exitCode(1), CheckStatus::Ok,
-       Ok(kTwoToday), "-ignoreres skips the exit code"},
+       Ok("12/7/26 2:00:00 am"), "-ignoreres skips the exit code"},
       {{"-task:Backup", "-timeframe:yesterday"}, exitCode(1), CheckStatus::Bad,
-       Bad(Shown(kTwoToday)), "the window's failure wins over the exit code's"},
+       Bad("12/7/26 2:00:00 am"), "the window's failure wins over the exit code's"},
       {today, [](FakePlatform& f) { f.coCreateInstanceResult = static_cast<HResult>(0x80040154); },
        CheckStatus::Bad, Bad("Error in CoCreateInstance. Error Code: 80040154"),
        "no scheduler class"},
@@ -201,7 +197,7 @@ TEST(CheckRun, Outcomes) {
        CheckStatus::Unknown, Unknown("Error in CoInitialize. Error Code :8001010E"),
        "COM cannot start"},
       {{"-task:Backup", "-timeframe:today", "-user:EXAMPLE\\backup", "-pswd:wrong"},
-       [](FakePlatform& f) { f.logonSucceeds = false; }, CheckStatus::Ok, Ok(kTwoToday),
+       [](FakePlatform& f) { f.logonSucceeds = false; }, CheckStatus::Ok, Ok("12/7/26 2:00:00 am"),
        "a failed logon still checks, and its text is not shown"},
       {{"-task:Backup", "-timeframe:today", "-remotegmt:-300"},
        [](FakePlatform& f) {
@@ -209,13 +205,13 @@ TEST(CheckRun, Outcomes) {
          f.lastRunTime = At(2026, 12, 7, 8);
          f.clockReadings = {At(2026, 12, 7, 15)};
        },
-       CheckStatus::Ok, Ok(At(2026, 12, 7, 14)), "remote 08:00 at GMT-5 is 14:00 at GMT+1"},
+       CheckStatus::Ok, Ok("12/7/26 2:00:00 pm"), "remote 08:00 at GMT-5 is 14:00 at GMT+1"},
       {{"-task:Backup", "-timeframe:today", "-remotegmt:-300"},
        [](FakePlatform& f) {
          f.standardBias = -60;
          f.lastRunTime = At(2026, 12, 7, 8);
        },
-       CheckStatus::Bad, Bad(Shown(At(2026, 12, 7, 14))), "the shifted run lies after now"},
+       CheckStatus::Bad, Bad("12/7/26 2:00:00 pm"), "the shifted run lies after now"},
   };
   for (const auto& c : cases) {
     const CheckRun run(c.arguments, c.setup);
@@ -257,7 +253,7 @@ TEST(CheckRun, RemoteCheckUnderAnAccountCallsInOrder) {
 TEST(CheckRun, ExitCodeIsReadAlsoWhenTheWindowFailed) {
   const CheckRun run({"-task:Backup", "-timeframe:yesterday"},
                      [](FakePlatform& f) { f.exitCode = 1; });
-  EXPECT_EQ(run.ResultLine(), Bad(Shown(kTwoToday)));
+  EXPECT_EQ(run.ResultLine(), Bad("12/7/26 2:00:00 am"));
   EXPECT_EQ(CountOf(run.fake.calls, "GetExitCode(Backup)"), 1);
 }
 
@@ -334,7 +330,7 @@ TEST(CheckRun, ConnectionFailureIsIgnored) {
   const CheckRun run({"-task:Backup", "-timeframe:today", "-user:backup", "-pswd:secret",
                       "-host:srv"},
                      [](FakePlatform& f) { f.connectionResults = {1219}; });
-  EXPECT_EQ(run.ResultLine(), Ok(kTwoToday));
+  EXPECT_EQ(run.ResultLine(), Ok("12/7/26 2:00:00 am"));
   EXPECT_EQ(CountOf(run.fake.calls, "WNetCancelConnection2A"), 0);
 }
 

@@ -268,24 +268,24 @@ TEST(TSchedTasksHelper, LastRunTimeWithoutAnOpenTaskIsZeroWithoutAPlatformCall) 
   EXPECT_EQ(fake.calls, Calls{});
 }
 
-TEST(TSchedTasksHelper, LastExitCodeIsUnsignedAndNotCheckedForErrors) {
+TEST(TSchedTasksHelper, LastExitCodeIsNotCheckedForErrors) {
   const struct {
     const char* why;
-    std::uint32_t code;
     bool filled;
+    HResult result;
     std::uint32_t expected;
   } cases[] = {
-      {"zero", 0, true, 0},
-      {"ordinary code", 3, true, 3},
-      {"top bit set stays a large unsigned value", 0x80000001u, true, 2147483649u},
-      {"all bits set", 0xFFFFFFFFu, true, 4294967295u},
-      {"the call fills nothing: zero", 7, false, 0},
+      {"a failure code is not examined: the value stands", true, static_cast<HResult>(0x80004005),
+       0x80000001u},
+      {"a success code other than 0 is not examined either", true, 1, 0x80000001u},
+      {"the call fills nothing: zero", false, static_cast<HResult>(0x80004005), 0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.why);
     FakePlatform fake;
-    fake.exitCode = c.code;
+    fake.exitCode = 0x80000001u;
     fake.fillExitCode = c.filled;
+    fake.getExitCodeResult = c.result;
     TSchedTasksHelper helper(fake, fake);
     ASSERT_TRUE(helper.Connect(""));
     ASSERT_TRUE(helper.OpenTask("Backup"));
