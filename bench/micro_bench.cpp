@@ -58,7 +58,7 @@ BENCHMARK_CAPTURE(BM_FormatByPattern, twelve_hour, "h:nn am/pm");
 
 void BM_ParseCommandLine(benchmark::State& state, std::vector<std::string> arguments) {
   FixedZone zone;
-  const LeadByteSet noLeadBytes;
+  const SystemLeadBytes noLeadBytes;
   for (auto _ : state) {
     CheckSettings settings;
     ParseCommandLine(arguments, zone, RealPlatform().caseMapping, noLeadBytes, settings);

@@ -97,7 +97,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                      std::string("-pswd:") + kSecret);
   }
 
-  const CheckStatus status = RunCheck(arguments, fake.platform(), RegionalSettings{});
+  const CheckStatus status = RunCheck(arguments, fake.platform(), RegionalSettings{}, {});
 
   const int code = static_cast<int>(status);
   FUZZ_CHECK(code >= 0 && code <= 2);

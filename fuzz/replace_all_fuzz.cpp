@@ -14,10 +14,10 @@ using namespace runwarden;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FuzzedDataProvider input(data, size);
-  LeadByteSet leadBytes;
+  SystemLeadBytes leadBytes;
   const auto first = input.ConsumeIntegral<std::uint8_t>();
   const auto last = input.ConsumeIntegral<std::uint8_t>();
-  for (unsigned b = first; b <= last; ++b) leadBytes.set(b);
+  for (unsigned b = first; b <= last; ++b) leadBytes.bytes.set(b);
   const std::string pattern = input.ConsumeRandomLengthString(16);
   const std::string replacement = input.ConsumeRandomLengthString(16);
   const std::string text = input.ConsumeRemainingBytesAsString();

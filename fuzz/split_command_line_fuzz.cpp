@@ -13,18 +13,18 @@ using namespace runwarden;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FuzzedDataProvider input(data, size);
-  LeadByteSet leadBytes;
+  SystemLeadBytes leadBytes;
   if (input.ConsumeBool()) {
     const auto first = input.ConsumeIntegral<std::uint8_t>();
     const auto last = input.ConsumeIntegral<std::uint8_t>();
-    for (unsigned b = first; b <= last; ++b) leadBytes.set(b);
+    for (unsigned b = first; b <= last; ++b) leadBytes.bytes.set(b);
   }
   const std::string text = input.ConsumeRemainingBytesAsString();
   std::size_t total = 0;
   for (const std::string& argument : SplitCommandLine(text, leadBytes)) {
     FUZZ_CHECK(!argument.empty() || text.find('"') != std::string::npos);
     FUZZ_CHECK(argument.find('\0') == std::string::npos);
-    if (leadBytes.none()) FUZZ_CHECK(argument.find('"') == std::string::npos);
+    if (leadBytes.bytes.none()) FUZZ_CHECK(argument.find('"') == std::string::npos);
     total += argument.size();
   }
   FUZZ_CHECK(total <= text.size());

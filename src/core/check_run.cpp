@@ -11,6 +11,7 @@
 #include "core/integer_text.h"
 #include "core/remote_connection.h"
 #include "core/sched_tasks_helper.h"
+#include "core/split_command_line.h"
 #include "core/time_frames.h"
 
 namespace runwarden {
@@ -133,13 +134,12 @@ std::string_view ResultPrefix(CheckStatus status) {
 }  // namespace
 
 CheckStatus RunCheck(const std::vector<std::string>& arguments, Platform& platform,
-                     const RegionalSettings& regional) {
+                     const RegionalSettings& regional, const SystemLeadBytes& leadBytes) {
   CheckSettings settings;
   std::string lastRunText;
   // The one place where the failures of a check become its outcome.
   try {
-    ParseCommandLine(arguments, platform.timeZone, platform.caseMapping, regional.LeadBytes,
-                     settings);
+    ParseCommandLine(arguments, platform.timeZone, platform.caseMapping, leadBytes, settings);
     if (settings.ShowHelp) {
       PrintBanner(platform.console);
       PrintUsage(platform.console);
@@ -160,6 +160,12 @@ CheckStatus RunCheck(const std::vector<std::string>& arguments, Platform& platfo
       settings.Status == CheckStatus::Ok ? lastRunText : settings.MessageText;
   platform.console.WriteLine(std::string(ResultPrefix(settings.Status)) + OnOneLine(text));
   return settings.Status;
+}
+
+CheckStatus RunProgram(const ProgramCommandLine& commandLine, Platform& platform) {
+  const RegionalSettings regional = ReadRegionalSettings(platform.locale);
+  const SystemLeadBytes leadBytes = ReadSystemLeadBytes(platform.locale);
+  return RunCheck(ProgramArguments(commandLine, leadBytes), platform, regional, leadBytes);
 }
 
 }  // namespace runwarden

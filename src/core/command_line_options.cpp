@@ -72,7 +72,7 @@ void SetRemoteGmtOffset(std::string_view value, TimeZone& timeZone, CheckSetting
 }
 
 void ParseArgument(const std::string& argument, TimeZone& timeZone, CaseMapping& caseMapping,
-                   const LeadByteSet& leadBytes, CheckSettings& settings) {
+                   const SystemLeadBytes& leadBytes, CheckSettings& settings) {
   if (SubstringPosition("-", argument) != 1) return;
   const Option* option = DecidingOption(argument);
   if (option == nullptr) return;
@@ -95,7 +95,7 @@ void ParseArgument(const std::string& argument, TimeZone& timeZone, CaseMapping&
 }  // namespace
 
 void ParseCommandLine(const std::vector<std::string>& arguments, TimeZone& timeZone,
-                      CaseMapping& caseMapping, const LeadByteSet& leadBytes,
+                      CaseMapping& caseMapping, const SystemLeadBytes& leadBytes,
                       CheckSettings& settings) {
   // Only the first argument can ask for help, and then nothing else is read.
   if (arguments.empty() || IsHelpSwitch(arguments.front())) {

@@ -18,7 +18,7 @@ namespace runwarden {
 // on; an error raised while parsing sets Status Unknown, its message and ShowHelp, and the
 // remaining arguments are not parsed. Fields no argument sets keep their values.
 void ParseCommandLine(const std::vector<std::string>& arguments, TimeZone& timeZone,
-                      CaseMapping& caseMapping, const LeadByteSet& leadBytes,
+                      CaseMapping& caseMapping, const SystemLeadBytes& leadBytes,
                       CheckSettings& settings);
 
 }  // namespace runwarden

@@ -12,8 +12,10 @@ namespace chr = std::chrono;
 
 // DateTime 0 (1899-12-30) is this many days before the civil epoch 1970-01-01.
 constexpr int kDateTimeZeroToUnixEpochDays = 25'569;
-// DateStamp day number of 9999-12-31, the last valid date.
-constexpr std::int32_t kLastValidDay = 3'652'059;
+// The Gregorian calendar repeats every 400 years, which are this many days.
+constexpr std::int32_t kDaysPer400Years = 146'097;
+// The largest year a DateParts field holds.
+constexpr int kLastSplitYear = 65'535;
 
 static_assert(chr::sys_days{chr::year{1899} / 12 / 30}.time_since_epoch().count() ==
               -kDateTimeZeroToUnixEpochDays);
@@ -71,10 +73,15 @@ DateTime TimeFromParts(std::uint16_t hour, std::uint16_t minute, std::uint16_t s
 
 DateParts SplitDate(DateTime value) {
   const std::int32_t day = DateTimeToDateStamp(value).Date;
-  if (day <= 0 || day > kLastValidDay) return {};
-  const chr::year_month_day date{chr::sys_days{
-      chr::days{day - kDateStampDayOfDateTimeZero - kDateTimeZeroToUnixEpochDays}}};
-  return {static_cast<std::uint16_t>(static_cast<int>(date.year())),
+  if (day <= 0) return {};
+  // Whole 400-year cycles are counted apart, so that the standard library's calendar, whose
+  // years end at 32767, converts only the rest.
+  const std::int32_t cycles = (day - 1) / kDaysPer400Years;  // [0, 14699]
+  const std::int32_t dayInCycle = (day - 1) % kDaysPer400Years;
+  const chr::year_month_day date{chr::sys_days{chr::year{1} / 1 / 1} + chr::days{dayInCycle}};
+  const int year = static_cast<int>(date.year()) + 400 * cycles;
+  if (year > kLastSplitYear) return {};
+  return {static_cast<std::uint16_t>(year),
           static_cast<std::uint16_t>(static_cast<unsigned>(date.month())),
           static_cast<std::uint16_t>(static_cast<unsigned>(date.day()))};
 }

@@ -48,7 +48,8 @@ DateTime DateFromParts(std::uint16_t year, std::uint16_t month, std::uint16_t da
 DateTime TimeFromParts(std::uint16_t hour, std::uint16_t minute, std::uint16_t second,
                        std::uint16_t millisecond);
 
-// Year, month and day; all 0 for a value without a date (before year 1 or after 9999).
+// Year, month and day: the Gregorian date of the value's day number, also past 9999 for as
+// long as the year fits its field (65535); all 0 before year 1 and beyond.
 DateParts SplitDate(DateTime value);
 TimeParts SplitTime(DateTime value);
 

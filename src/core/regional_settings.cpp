@@ -45,16 +45,10 @@ class LocaleReader {
   LocaleId locale_;
 };
 
-// The lead-byte ranges of the locale's ANSI code page, else of the system's.
-LeadByteSet ReadLeadBytes(LocaleApi& api, LocaleReader& reader) {
-  const auto codePage = static_cast<std::uint32_t>(reader.Number(kLocaleIDefaultAnsiCodePage, 0));
-  CodePageInfo info;
-  if (!api.GetCPInfo(codePage, &info)) {
-    info = {};
-    if (codePage == kAnsiCodePage || !api.GetCPInfo(kAnsiCodePage, &info)) return {};
-  }
+// The lead-byte ranges of a code page: pairs of first and last lead byte, ended by a pair
+// of zeros.
+LeadByteSet LeadBytesOf(const CodePageInfo& info) {
   LeadByteSet leadBytes;
-  // Pairs of first and last lead byte, ended by a pair of zeros.
   for (std::size_t i = 0; i + 1 < std::size(info.LeadByte); i += 2) {
     const unsigned first = info.LeadByte[i];
     const unsigned last = info.LeadByte[i + 1];
@@ -62,6 +56,16 @@ LeadByteSet ReadLeadBytes(LocaleApi& api, LocaleReader& reader) {
     for (unsigned byte = first; byte <= last; ++byte) leadBytes.set(byte);
   }
   return leadBytes;
+}
+
+// The lead bytes of the locale's ANSI code page, else of the system's.
+LeadByteSet ReadLocaleLeadBytes(LocaleApi& api, LocaleReader& reader) {
+  const auto codePage = static_cast<std::uint32_t>(reader.Number(kLocaleIDefaultAnsiCodePage, 0));
+  CodePageInfo info;
+  if (api.GetCPInfo(codePage, &info)) return LeadBytesOf(info);
+  info = {};
+  if (codePage == kAnsiCodePage || !api.GetCPInfo(kAnsiCodePage, &info)) return {};
+  return LeadBytesOf(info);
 }
 
 bool StartsWithIgnoringCase(std::string_view text, std::string_view lowerPrefix) {
@@ -111,7 +115,7 @@ RegionalSettings ReadRegionalSettings(LocaleApi& api) {
   settings.SubLanguage = language >> 10;
   LocaleReader reader(api, settings.Locale);
 
-  settings.LeadBytes = ReadLeadBytes(api, reader);
+  settings.LeadBytes = ReadLocaleLeadBytes(api, reader);
   const std::int32_t calendarType = reader.Number(kLocaleICalendarType, 1);
   const auto eraPattern = [&](LocaleType type, std::string_view fallback) {
     return WithEraElements(reader.Text(type, fallback), calendarType, settings.PrimaryLanguage,
@@ -149,6 +153,12 @@ RegionalSettings ReadRegionalSettings(LocaleApi& api) {
   settings.LongTimePattern = front + hour + ":mm:ss" + back;
   settings.ShortTimePattern = front + hour + ":mm" + back;
   return settings;
+}
+
+SystemLeadBytes ReadSystemLeadBytes(LocaleApi& api) {
+  CodePageInfo info;
+  if (!api.GetCPInfo(kAnsiCodePage, &info)) return {};
+  return {LeadBytesOf(info)};
 }
 
 }  // namespace runwarden

@@ -47,6 +47,10 @@ struct RegionalSettings {
 // its default.
 RegionalSettings ReadRegionalSettings(LocaleApi& locale);
 
+// The lead bytes of the system's ANSI code page (GetCPInfo of CP_ACP); none when it cannot
+// be read.
+SystemLeadBytes ReadSystemLeadBytes(LocaleApi& locale);
+
 // The era form of a date pattern read from the locale: for the era calendars (types 3, 4
 // and 5) years become era years and "gg" the full era name; otherwise Chinese, Japanese
 // and Korean patterns lose their era letters. Double-byte characters are kept whole.

@@ -29,7 +29,7 @@ const char16_t* WideName(WideText& wideText, std::string_view text) {
   if (text.size() >= WideNameBuffer.size()) return nullptr;
   const int length = static_cast<int>(text.size());
   int written = length == 0 ? 0
-                            : wideText.MultiByteToWideChar(kThreadAnsiCodePage, 0, text.data(), length,
+                            : wideText.MultiByteToWideChar(kAnsiCodePage, 0, text.data(), length,
                                                            WideNameBuffer.data(), length);
   if (written < 0 || written > length) written = 0;
   WideNameBuffer[static_cast<std::size_t>(written)] = u'\0';

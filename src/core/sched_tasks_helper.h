@@ -30,8 +30,9 @@ inline constexpr std::size_t kWideNameBufferUnits = 512;
 // without a platform call: HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE).
 inline constexpr HResult kNameTooLong = static_cast<HResult>(0x800700CE);
 
-// Converts text into the shared buffer and returns it, zero-terminated; nullptr when the
-// text has kWideNameBufferUnits bytes or more. Each call overwrites the previous result.
+// Converts text, written in the system's ANSI code page as the command line is, into the
+// shared buffer and returns it, zero-terminated; nullptr when the text has
+// kWideNameBufferUnits bytes or more. Each call overwrites the previous result.
 const char16_t* WideName(WideText& wideText, std::string_view text);
 
 class TSchedTasksHelper {

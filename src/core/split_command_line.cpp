@@ -11,13 +11,13 @@ bool IsSeparator(char byte) {
 // Bytes taken by the character at position: two for a lead byte with a trail byte after
 // it, else one.
 std::size_t CharacterLength(std::string_view text, std::size_t position,
-                            const LeadByteSet& leadBytes) {
+                            const SystemLeadBytes& leadBytes) {
   return IsLeadByte(leadBytes, text[position]) && position + 1 < text.size() ? 2 : 1;
 }
 
 }  // namespace
 
-std::vector<std::string> SplitCommandLine(std::string_view text, const LeadByteSet& leadBytes) {
+std::vector<std::string> SplitCommandLine(std::string_view text, const SystemLeadBytes& leadBytes) {
   text = text.substr(0, text.find('\0'));
   std::vector<std::string> arguments;
   std::size_t at = 0;
@@ -50,7 +50,7 @@ std::vector<std::string> SplitCommandLine(std::string_view text, const LeadByteS
 }
 
 std::vector<std::string> ProgramArguments(const ProgramCommandLine& commandLine,
-                                          const LeadByteSet& leadBytes) {
+                                          const SystemLeadBytes& leadBytes) {
   if (!commandLine.isOneText) return commandLine.arguments;
   std::vector<std::string> arguments = SplitCommandLine(commandLine.text, leadBytes);
   if (!arguments.empty()) arguments.erase(arguments.begin());  // the program name

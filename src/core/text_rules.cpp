@@ -31,7 +31,7 @@ namespace {
 // Index of the first occurrence of pattern in text that starts on a character boundary,
 // or npos.
 std::size_t FindOnCharacterBoundary(std::string_view text, std::string_view pattern,
-                                    const LeadByteSet& leadBytes) {
+                                    const SystemLeadBytes& leadBytes) {
   for (std::size_t i = 0; i + pattern.size() <= text.size();) {
     if (text.compare(i, pattern.size(), pattern) == 0) return i;
     i += IsLeadByte(leadBytes, text[i]) && i + 1 < text.size() ? 2 : 1;
@@ -42,8 +42,8 @@ std::size_t FindOnCharacterBoundary(std::string_view text, std::string_view patt
 }  // namespace
 
 std::string ReplaceAllIgnoringCase(std::string_view text, std::string_view pattern,
-                                   std::string_view replacement, const LeadByteSet& leadBytes,
-                                   CaseMapping& caseMapping) {
+                                   std::string_view replacement,
+                                   const SystemLeadBytes& leadBytes, CaseMapping& caseMapping) {
   if (pattern.empty()) return std::string(text);
   // Upper-casing keeps lengths, so the search copy and the text stay aligned.
   const std::string searchCopy = LocaleUpperCase(caseMapping, text);

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "platform/code_page.h"
 #include "platform/system_time.h"
 
 namespace runwarden {
@@ -11,8 +12,6 @@ using LocaleId = std::uint32_t;
 using LocaleType = std::uint32_t;
 
 inline constexpr std::uint32_t kDateUseAltCalendar = 4;
-// The system's ANSI code page, for GetCPInfo.
-inline constexpr std::uint32_t kAnsiCodePage = 0;
 
 // The locale values that the program reads (Windows' LOCALE_* numbers).
 inline constexpr LocaleType kLocaleSDate = 0x1D;

@@ -3,9 +3,9 @@
 
 #include <cstdint>
 
-namespace runwarden {
+#include "platform/code_page.h"
 
-inline constexpr std::uint32_t kThreadAnsiCodePage = 3;
+namespace runwarden {
 
 class WideText {
  public:

@@ -215,6 +215,7 @@ int StoreAnswer(const std::string& answer, char* buffer, int size) {
 }  // namespace
 
 int FakePlatform::GetLocaleInfoA(LocaleId, LocaleType type, char* buffer, int size) {
+  localeQueries.push_back(type);
   const auto answer = localeInfo.find(type);
   return answer == localeInfo.end() ? 0 : StoreAnswer(answer->second, buffer, size);
 }

@@ -69,6 +69,7 @@ class FakePlatform final : public ComRuntime,
   // GetCPInfo and GetDateFormatA calls, apart from `calls` as they happen at start-up and
   // inside texts.
   std::vector<std::string> localeCalls;
+  std::vector<LocaleType> localeQueries;  // GetLocaleInfoA, in order
 
   // --- scripted answers ---
   HResult coInitializeResult = 0;

@@ -47,7 +47,7 @@ struct CheckRun {
     fake.clockReadings = {kNow};
     fake.lastRunTime = kTwoToday;
     if (setup) setup(fake);
-    status = RunCheck(arguments, fake.platform(), RegionalSettings{});
+    status = RunCheck(arguments, fake.platform(), RegionalSettings{}, SystemLeadBytes{});
   }
   std::string ResultLine() const { return fake.output.empty() ? "" : fake.output.back(); }
   bool HelpShown() const { return fake.output.size() > 1; }
@@ -227,7 +227,7 @@ TEST(CheckRun, LocalCheckCallsInOrder) {
   EXPECT_EQ(run.fake.calls,
             (Calls{"CoInitialize",
                    "CoCreateInstance(CLSID_CTaskScheduler, null, 1, IID_ITaskScheduler)",
-                   "MultiByteToWideChar(3, 0, 6, 6)", "Activate(Backup, IID_ITask)",
+                   "MultiByteToWideChar(0, 0, 6, 6)", "Activate(Backup, IID_ITask)",
                    "AddRef(Backup)=2", "GetMostRecentRunTime(Backup)", "GetLocalTime",
                    "GetLocalTime", "GetExitCode(Backup)", "Release(Backup)=1",
                    "Release(Backup)=0", "Release(scheduler)=0", "CoUninitialize"}));
@@ -243,8 +243,8 @@ TEST(CheckRun, RemoteCheckUnderAnAccountCallsInOrder) {
                    "ImpersonateLoggedOnUser(68)", "WNetAddConnection2A(\\\\srv, secret, EXAMPLE\\backup, 0)",
                    "SetRemoteLogin(backup)",
                    "CoCreateInstance(CLSID_CTaskScheduler, null, 1, IID_ITaskScheduler)",
-                   "MultiByteToWideChar(3, 0, 5, 5)", "SetTargetComputer(\\\\srv)",
-                   "MultiByteToWideChar(3, 0, 6, 6)", "Activate(Backup, IID_ITask)",
+                   "MultiByteToWideChar(0, 0, 5, 5)", "SetTargetComputer(\\\\srv)",
+                   "MultiByteToWideChar(0, 0, 6, 6)", "Activate(Backup, IID_ITask)",
                    "AddRef(Backup)=2", "GetMostRecentRunTime(Backup)", "GetLocalTime",
                    "GetExitCode(Backup)", "Release(Backup)=1", "Release(Backup)=0",
                    "Release(scheduler)=0", "RevertToSelf", "CloseHandle(68)", "CoUninitialize"}));
@@ -368,11 +368,52 @@ TEST(CheckRun, AnyOtherErrorIsUnknownAfterTheCleanUp) {
   ExhaustedClock clock;
   Platform platform{fake, fake, fake, fake, clock, fake, fake, fake, fake};
   const CheckStatus status =
-      RunCheck({"-task:Backup", "-timeframe:today"}, platform, RegionalSettings{});
+      RunCheck({"-task:Backup", "-timeframe:today"}, platform, RegionalSettings{}, {});
   EXPECT_EQ(status, CheckStatus::Unknown);
   EXPECT_EQ(fake.output, Calls{Unknown(std::bad_alloc().what())});
   EXPECT_EQ(fake.calls.back(), "CoUninitialize");
   EXPECT_EQ(fake.liveObjects, 0);
+}
+
+// The command line is text in the system's code page: it is split and its keys removed by
+// that code page's lead bytes, while the date text follows the locale's. Both ways round,
+// with a double-byte code page (lead bytes 0x81-0x9F, 0xE0-0xFC) on one side only.
+TEST(RunProgram, ArgumentsFollowTheSystemsCodePageAndDatesTheLocales) {
+  CodePageInfo doubleByte{2, {0x81, 0x9F, 0xE0, 0xFC}};
+  const CodePageInfo singleByte{1, {}};
+  const struct {
+    bool doubleByteSystem;  // else the locale's code page is the double-byte one
+    std::string commandLine;
+    std::string line;
+    std::string opened;  // the name handed to Activate, or empty when none is
+    const char* reason;
+  } cases[] = {
+      {false, "runwarden.exe -task:rw_b\xFC -timeframe:today", Ok("\x83m 12/7/26 2:00:00 am"),
+       "rw_b\xFC", "0xFC ends a name in a single-byte system code page"},
+      {true, "runwarden.exe -task:rw_b\xFC -timeframe:today", Unknown("TimeFrame is required"),
+       "", "a lead byte of the system's code page takes the blank after it"},
+      {false, "runwarden.exe -task:caf\x9E-TASK:x -timeframe:today",
+       Ok("\x83m 12/7/26 2:00:00 am"), "caf\x9Ex", "every key text is removed"},
+      {true, "runwarden.exe -task:caf\x9E-TASK:x -timeframe:today",
+       Ok("\x83" "12 12/7/26 2:00:00 am"), "caf\x9E-TASK:x",
+       "a key text after a lead byte is no key text"},
+  };
+  for (const auto& c : cases) {
+    FakePlatform fake;
+    fake.clockReadings = {kNow};
+    fake.lastRunTime = kTwoToday;
+    fake.upperCase = {{0x9E, 0x8E}};  // as CharUpperBuffA in code page 1252
+    fake.codePages[kAnsiCodePage] = c.doubleByteSystem ? doubleByte : singleByte;
+    fake.codePages[932] = c.doubleByteSystem ? singleByte : doubleByte;
+    fake.localeInfo[kLocaleIDefaultAnsiCodePage] = "932";
+    fake.localeInfo[kLocaleSShortDate] = "\x83m m/d/yy";  // the m after 0x83 is a trail byte
+    const CheckStatus status = RunProgram({true, c.commandLine, {}}, fake.platform());
+    ASSERT_EQ(fake.output.size(), 1u) << c.reason;
+    EXPECT_EQ(fake.output.back(), c.line) << c.reason;
+    EXPECT_EQ(status, c.opened.empty() ? CheckStatus::Unknown : CheckStatus::Ok) << c.reason;
+    EXPECT_EQ(CountOf(fake.calls, "Activate(" + c.opened + ", IID_ITask)"), c.opened.empty() ? 0 : 1)
+        << c.reason;
+  }
 }
 
 }  // namespace

@@ -15,7 +15,7 @@ using testing::FakePlatform;
 const char* const kGmtMessage = "Invalid gmt offset specified. Number should be in range -760..+780";
 
 CheckSettings Parse(const std::vector<std::string>& arguments, TimeZone& timeZone,
-                    const LeadByteSet& leadBytes = {}) {
+                    const SystemLeadBytes& leadBytes = {}) {
   CheckSettings settings;
   FakePlatform caseMapping;
   ParseCommandLine(arguments, timeZone, caseMapping, leadBytes, settings);
@@ -187,8 +187,8 @@ TEST(ParseCommandLine, AnErrorStopsParsingAndAsksForHelp) {
 TEST(ParseCommandLine, RemovalNeverStartsOnATrailByte) {
   // 0x81 is a lead byte here, so the minus after it is a trail byte and the "-task:" it
   // seems to begin is no key text.
-  LeadByteSet leadBytes;
-  leadBytes.set(0x81);
+  SystemLeadBytes leadBytes;
+  leadBytes.bytes.set(0x81);
   FakePlatform fake;
   const CheckSettings parsed = Parse({"-task:a\x81-task:b"}, fake, leadBytes);
   EXPECT_EQ(parsed.TaskName, "a\x81-task:b");

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cmath>
 #include <limits>
 
@@ -12,6 +11,10 @@ namespace runwarden {
 namespace {
 
 constexpr double kMillisecond = 1.0 / kMillisecondsPerDay;
+constexpr double kDaysPer400Years = 146'097;
+// 65535-12-31: 2958465 (9999-12-31) plus the days of the years 10000 to 65535, which are
+// 138 cycles of 400 years and 336 years with 81 leap days among them.
+constexpr double kLastSplitDay = 2'958'465 + 138 * kDaysPer400Years + 336 * 365 + 81;
 
 template <class F>
 std::string ConvertErrorOf(F&& f) {
@@ -67,12 +70,18 @@ TEST(SplitDateTime, NegativeValuesCountTheTimeForward) {
       {-693593, {1, 1, 1}, {0, 0, 0, 0}, "first valid day"},
       {2958465.5, {9999, 12, 31}, {12, 0, 0, 0}, "last valid day"},
       {1 - 0.4 * kMillisecond, {1899, 12, 31}, {0, 0, 0, 0}, "0.4 ms before midnight rounds up"},
+      {-2 + 0.4 * kMillisecond, {1899, 12, 28}, {0, 0, 0, 0},
+       "0.4 ms before the midnight after 29 December 1899 rounds to -2: the day before"},
       {0.5 * kMillisecond, {1899, 12, 30}, {0, 0, 0, 0}, "half a millisecond ties to even (0)"},
       {1.5 * kMillisecond, {1899, 12, 30}, {0, 0, 0, 2}, "one and a half ties to even (2)"},
       {std::numeric_limits<double>::quiet_NaN(), {0, 0, 0}, {0, 0, 0, 0}, "NaN has no date"},
       {std::numeric_limits<double>::infinity(), {0, 0, 0}, {0, 0, 0, 0}, "infinity has no date"},
       {1e300, {0, 0, 0}, {0, 0, 0, 0}, "far beyond 32-bit day numbers"},
-      {2958466, {0, 0, 0}, {0, 0, 0, 0}, "after 9999 no date"},
+      {2958466.25, {10000, 1, 1}, {6, 0, 0, 0}, "past 9999 the calendar goes on"},
+      {DateFromParts(9999, 12, 31) + 2 * kDaysPer400Years, {10799, 12, 31}, {0, 0, 0, 0},
+       "two 400-year cycles later: the same day of the year"},
+      {kLastSplitDay, {65535, 12, 31}, {0, 0, 0, 0}, "the last year a field holds"},
+      {kLastSplitDay + 1, {0, 0, 0}, {0, 0, 0, 0}, "a year past 65535 has no date"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(SplitDate(c.value), c.date) << c.why;
@@ -98,22 +107,36 @@ TEST(WeekdayNumber, FixedPoints) {
   }
 }
 
-TEST(Calendar, EveryDayFromYearOneTo9999RoundTripsAndAgreesWithChrono) {
-  namespace chr = std::chrono;
-  const chr::sys_days first = chr::year{1} / 1 / 1;
-  const chr::sys_days last = chr::year{9999} / 12 / 31;
-  DateTime expected = -693593;
-  for (chr::sys_days day = first; day <= last; day += chr::days{1}, expected += 1) {
-    const chr::year_month_day ymd{day};
-    const auto y = static_cast<std::uint16_t>(static_cast<int>(ymd.year()));
-    const auto m = static_cast<std::uint16_t>(static_cast<unsigned>(ymd.month()));
-    const auto d = static_cast<std::uint16_t>(static_cast<unsigned>(ymd.day()));
-    const DateTime value = DateFromParts(y, m, d);
-    ASSERT_EQ(value, expected) << y << '-' << m << '-' << d << ": each day is the one before plus one";
-    ASSERT_EQ(SplitDate(value), (DateParts{y, m, d})) << y << '-' << m << '-' << d;
-    ASSERT_EQ(WeekdayNumber(value), static_cast<int>(chr::weekday{day}.c_encoding()) + 1)
-        << y << '-' << m << '-' << d;
+// The calendar by its own rules, apart from the standard library's.
+bool IsLeapYear(int year) { return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0); }
+
+int MonthLength(int year, int month) {
+  constexpr int kLengths[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  return month == 2 && IsLeapYear(year) ? 29 : kLengths[month - 1];
+}
+
+DateParts NextDay(DateParts date) {
+  if (date.day < MonthLength(date.year, date.month)) return {date.year, date.month, ++date.day};
+  if (date.month < 12) return {date.year, ++date.month, 1};
+  return {++date.year, 1, 1};
+}
+
+// Every day number from 0001-01-01 on is the day after the one before, up to the last year
+// that fits; the valid ones go back to the same value, and the weekday advances by one.
+TEST(Calendar, EveryDayFromYearOneTo65535FollowsTheLastOne) {
+  DateParts expected{1, 1, 1};
+  int weekday = 2;  // 0001-01-01 is a Monday
+  for (DateTime value = -693593; value <= kLastSplitDay; value += 1) {
+    const DateParts date = SplitDate(value);
+    ASSERT_EQ(date, expected) << "day " << value;
+    ASSERT_EQ(WeekdayNumber(value), weekday) << "day " << value;
+    if (date.year <= 9999) {
+      ASSERT_EQ(DateFromParts(date.year, date.month, date.day), value) << "day " << value;
+    }
+    if (value < kLastSplitDay) expected = NextDay(expected);
+    weekday = weekday % 7 + 1;
   }
+  EXPECT_EQ(expected, (DateParts{65535, 12, 31}));
 }
 
 TEST(ShiftMonths, ClampsTheDayAndCarriesTheTime) {
@@ -135,6 +158,10 @@ TEST(ShiftMonths, ClampsTheDayAndCarriesTheTime) {
     EXPECT_EQ(SplitDate(shifted), c.to) << c.from.year << '-' << c.from.month << " by " << c.months;
     EXPECT_EQ(SplitTime(shifted), (TimeParts{13, 45, 30, 250}));
   }
+  // Across DateTime 0 the time of day follows the sign of the result: forward from its own
+  // midnight on either side.
+  EXPECT_EQ(ShiftMonths(-1.25, 1), DateFromParts(1900, 1, 29) + 0.25);
+  EXPECT_EQ(ShiftMonths(DateFromParts(1900, 1, 29) + 0.25, -1), -1.25);
   EXPECT_EQ(ConvertErrorOf([] { ShiftMonths(DateFromParts(9999, 12, 1), 1); }),
             "Invalid argument to date encode");
   EXPECT_EQ(ConvertErrorOf([] { ShiftMonths(DateFromParts(1, 1, 1), -1); }),

@@ -109,18 +109,22 @@ TEST(ReadRegionalSettings, TimePatternsAreBuiltFromTheClockSettings) {
     const char* markerPosition;
     const char* longTime;
     const char* shortTime;
+    bool markerPositionRead;  // only the 12-hour clock asks for it
     const char* why;
   } cases[] = {
-      {nullptr, nullptr, nullptr, "h:mm:ss AMPM", "h:mm AMPM", "defaults: 12-hour, marker behind"},
-      {"1", "1", nullptr, "hh:mm:ss", "hh:mm", "24-hour with leading zero"},
-      {"0", "1", "1", "h:mm:ss", "h:mm", "the marker position counts only on the 12-hour clock"},
-      {"0", "0", "1", "AMPM h:mm:ss", "AMPM h:mm", "marker in front"},
-      {"1", "0", "0", "hh:mm:ss AMPM", "hh:mm AMPM", "marker behind"},
-      {"2", "2", nullptr, "hh:mm:ss", "hh:mm", "any other clock kind has no marker"},
-      {"x", "x", "x", "h:mm:ss AMPM", "h:mm AMPM", "not a number: 0"},
-      {"1 ", "1 ", nullptr, "h:mm:ss AMPM", "h:mm AMPM", "a trailing blank is not a number"},
-      {" 1", " 1", nullptr, "hh:mm:ss", "hh:mm", "a leading blank is"},
-      {"$1", "$0", "0x1", "AMPM hh:mm:ss", "AMPM hh:mm", "hexadecimal numbers"},
+      {nullptr, nullptr, nullptr, "h:mm:ss AMPM", "h:mm AMPM", true,
+       "defaults: 12-hour, marker behind"},
+      {"1", "1", nullptr, "hh:mm:ss", "hh:mm", false, "24-hour with leading zero"},
+      {"0", "1", "1", "h:mm:ss", "h:mm", false,
+       "the marker position counts only on the 12-hour clock"},
+      {"0", "0", "1", "AMPM h:mm:ss", "AMPM h:mm", true, "marker in front"},
+      {"1", "0", "0", "hh:mm:ss AMPM", "hh:mm AMPM", true, "marker behind"},
+      {"2", "2", nullptr, "hh:mm:ss", "hh:mm", false, "any other clock kind has no marker"},
+      {"x", "x", "x", "h:mm:ss AMPM", "h:mm AMPM", true, "not a number: 0"},
+      {"1 ", "1 ", nullptr, "h:mm:ss AMPM", "h:mm AMPM", true,
+       "a trailing blank is not a number"},
+      {" 1", " 1", nullptr, "hh:mm:ss", "hh:mm", false, "a leading blank is"},
+      {"$1", "$0", "0x1", "AMPM hh:mm:ss", "AMPM hh:mm", true, "hexadecimal numbers"},
   };
   for (const auto& c : cases) {
     FakePlatform fake;
@@ -130,6 +134,10 @@ TEST(ReadRegionalSettings, TimePatternsAreBuiltFromTheClockSettings) {
     const RegionalSettings settings = ReadRegionalSettings(fake);
     EXPECT_EQ(settings.LongTimePattern, c.longTime) << c.why;
     EXPECT_EQ(settings.ShortTimePattern, c.shortTime) << c.why;
+    const auto& asked = fake.localeQueries;
+    EXPECT_EQ(std::count(asked.begin(), asked.end(), kLocaleITimeMarkPosn),
+              c.markerPositionRead ? 1 : 0)
+        << c.why;
   }
 }
 

@@ -36,8 +36,8 @@ TEST(SplitCommandLine, SingleByteCodePage) {
 }
 
 TEST(SplitCommandLine, LeadAndTrailByteCountAsOneCharacter) {
-  LeadByteSet leadBytes;
-  leadBytes.set(0x81);
+  SystemLeadBytes leadBytes;
+  leadBytes.bytes.set(0x81);
   const struct {
     std::string text;
     Arguments expected;

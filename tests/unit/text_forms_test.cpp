@@ -186,6 +186,7 @@ TEST(FormatByPattern, TwelveHourClock) {
       {"h \"a\" AMPM", "3 a pm", "after the quotes it counts"},
       {"h \"x' ampm", "3 x' ampm", "quotes of both kinds switch one look-ahead state"},
       {"h 'open ampm", "15 open ampm", "an open quote runs to the end"},
+      {"h 'h' ampm", "15 h pm", "an h ends the look-ahead also inside quotes"},
       {"t h", "3:04 pm 15", "a nested pattern has a clock of its own"},
   };
   ExpectTexts(cases, kAfternoon);
@@ -299,6 +300,9 @@ TEST(FormatByPattern, EraElementsAskThePlatform) {
   }
   ASSERT_FALSE(fake.localeCalls.empty());
   EXPECT_EQ(fake.localeCalls.back(), "GetDateFormatA(1041, 4, 2026-12-6 wd0, yyyy)");
+  fake.altCalendarDates["yy"] = "10";
+  EXPECT_EQ(FormatByPattern("e", kAfternoon, japanese, fake), "10")
+      << "one e keeps a year without a leading 0 whole";
 
   fake.altCalendarDates["gg"] = "\xa4\xa4\xb5\xd8\xa5\xc1\xb0\xea";  // four characters
   RegionalSettings chinese;
@@ -325,13 +329,21 @@ TEST(FormatByPattern, ValuesWithoutADateNeverIndexOutOfBounds) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   const double infinity = std::numeric_limits<double>::infinity();
   const RegionalSettings settings;
-  for (const DateTime value : {nan, infinity, -infinity, -693594.0, 2958466.0, 1e300, -1e300}) {
+  // The weekday of a value without a date is that of its day number (0 when it has none).
+  const struct {
+    DateTime value;
+    const char* dayName;
+  } cases[] = {{nan, "Sunday"},      {infinity, "Sunday"}, {-infinity, "Sunday"},
+               {-693594.0, "Sunday"}, {3e7, "Monday"},     {1e300, "Sunday"},
+               {-1e300, "Sunday"}};
+  for (const auto& c : cases) {
     FakePlatform fake;
-    EXPECT_EQ(FormatByPattern("d dd m mm mmm mmmm y yyyy g e h:nn:ss.z", value, settings, fake),
+    EXPECT_EQ(FormatByPattern("d dd m mm mmm mmmm y yyyy g e h:nn:ss.z", c.value, settings, fake),
               "0 00 0 00   00 0000   0:00:00.0")
-        << value << ": month 0 has no name";
-    const std::string day = settings.DayNames[WeekdayNumber(value) - 1];
-    EXPECT_EQ(FormatByPattern("dddd|aaaa", value, settings, fake), day + "|" + day) << value;
+        << c.value << ": month 0 has no name";
+    EXPECT_EQ(FormatByPattern("dddd|aaaa", c.value, settings, fake),
+              std::string(c.dayName) + "|" + c.dayName)
+        << c.value;
   }
 }
 
