@@ -10,5 +10,5 @@ int main(int argc, char** argv) {
   const RegionalSettings settings = ReadRegionalSettings(platform.locale);
   const std::vector<std::string> arguments =
       ProgramArguments(ReadProgramCommandLine(argc, argv), settings.LeadBytes);
-  return static_cast<int>(RunCheck(arguments, platform, settings));
+  return RunCheck(arguments, platform, settings);
 }

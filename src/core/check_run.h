@@ -11,8 +11,9 @@
 namespace runwarden {
 
 // Runs the check for the program's arguments (program name left out), prints the help
-// text when asked and then exactly one result line; returns the process exit status.
-CheckStatus RunCheck(const std::vector<std::string>& arguments, Platform& platform,
-                     const RegionalSettings& settings);
+// text when asked and then exactly one result line, in the form -format: asks for;
+// returns the process exit status.
+int RunCheck(const std::vector<std::string>& arguments, Platform& platform,
+             const RegionalSettings& settings);
 
 }  // namespace runwarden
