@@ -28,7 +28,8 @@ constexpr std::array<Option, 8> kOptions{{
     {"-timeframe:", "-timeframe:", OptionField::TimeFrame},
     {"-ignoreres", "", OptionField::IgnoreResult},
     {"-remotegmt", "-remotegmt:", OptionField::RemoteGmt},  // found without its colon
-    {"-format:", "-format:", OptionField::Format},  // last: arguments with another key keep their meaning
+    // Last, so that an argument holding any other key keeps its meaning.
+    {"-format:", "-format:", OptionField::Format},
 }};
 
 constexpr std::array<std::string_view, 4> kHelpSwitches{"/h", "/?", "-h", "-?"};

@@ -49,7 +49,8 @@ std::string PerfData(const CheckReport& report) {
 }  // namespace
 
 std::string PluginLine(const CheckReport& report) {
-  std::string line = std::string(kServiceLabel) + " " + std::string(StatusWord(report.Status)) + " - ";
+  std::string line = std::string(kServiceLabel) + " " + std::string(StatusWord(report.Status));
+  line += " - ";
   line += PluginText(report.TaskName.empty() ? report.Text : report.TaskName + ": " + report.Text);
   const std::string data = PerfData(report);
   if (!data.empty()) line += " | " + data;
