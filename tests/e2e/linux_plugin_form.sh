@@ -127,9 +127,6 @@ check() {
 
 check "OK in a minute window" 0 "TASK OK - rw-ok: $ok | age=AGEs;;600 result=0\n" \
   -task:rw-ok -timeframe:10 -format:nagios
-check "OK in a keyword window, the key's value lower-cased" 0 \
-  "TASK OK - rw-ok.timer: $ok | age=AGEs result=0\n" \
-  -task:rw-ok.timer -timeframe:today -format:NAGIOS
 age_unit=rw-fails.service check "CRITICAL: the exit code" 2 \
   "TASK CRITICAL - rw-fails: $fails Last Result : 3 | age=AGEs;;600 result=3\n" \
   -task:rw-fails -timeframe:10 -format:nagios
@@ -142,13 +139,9 @@ check "CRITICAL: no such unit, a | in its name" 2 \
 check "the host in the reason, never the password" 2 \
   'TASK CRITICAL - rw-ok: Cannot connect to computer: "\\\\127.0.0.1:1"; Error Code: 80070035\n' \
   -task:rw-ok -timeframe:10 -host:127.0.0.1:1 -user:monitor -pswd:Zq7-secret -format:nagios
-check "bad options: UNKNOWN" 3 'TASK UNKNOWN - Scheduled Task name is required\n' \
-  -timeframe:10 -format:nagios
 check "an unknown form: the default one, its message last" 2 \
   'ScriptRes:Unknown:Invalid format specified. Format should be scriptres or nagios\n' \
   -timeframe:10 -format:plugin
-check "the last -format: wins" 0 "ScriptRes:Ok:$ok\n" \
-  -task:rw-ok -timeframe:10 -format:nagios -format:scriptres
 
 # The help text, then the default line: nothing after a help switch is read.
 { cat tests/e2e/expected/help_c_locale.out; printf 'ScriptRes:Unknown:TimeFrame is required\n'; } \

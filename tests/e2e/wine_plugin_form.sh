@@ -62,7 +62,6 @@ check "a | in the name does not start the performance data" 2 \
 check "the host in the reason, never the password" 2 \
   'TASK CRITICAL - Nightly Backup: Cannot connect to computer: "\\\\nohost.invalid"; Error Code: 80070035\r\n' \
   "-task:Nightly Backup" "$frame" -host:nohost.invalid '-user:OFFICE\backup' -pswd:Zq7-secret
-check "bad options: UNKNOWN" 3 'TASK UNKNOWN - TimeFrame is required\r\n' "-task:Nightly Backup"
 check "an unknown form: the default one" 2 \
   'ScriptRes:Unknown:Invalid format specified. Format should be scriptres or nagios\r\n' \
   "-task:Nightly Backup" "$frame" -format:xml
