@@ -16,6 +16,10 @@ add_custom_command(
 add_custom_target(runwarden_man_page ALL DEPENDS ${RUNWARDEN_MAN_PAGE})
 install(FILES ${RUNWARDEN_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${CMAKE_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# The command definitions for monitoring engines, ready to include.
+install(FILES ${CMAKE_SOURCE_DIR}/docs/monitoring/runwarden-nagios.cfg
+              ${CMAKE_SOURCE_DIR}/docs/monitoring/runwarden-icinga2.conf
+        DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME runwarden)

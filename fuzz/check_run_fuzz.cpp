@@ -1,7 +1,8 @@
 // A whole check, from arguments to result line, against the fake platform with random
-// answers: exactly one result line, last, with the prefix of the returned status; help
-// only before an Unknown line; every scheduler object released, COM shut down as often
-// as it started, a logon token always closed; the password never in the output.
+// answers: exactly one result line, last, with the prefix of the returned status (in the
+// plugins' form its status word, one "|" at most and no help before it); help only before
+// an Unknown line; every scheduler object released, COM shut down as often as it started,
+// a logon token always closed; the password never in the output.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
@@ -96,20 +97,34 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     arguments.insert(arguments.begin() + input.ConsumeIntegralInRange<std::ptrdiff_t>(0, count),
                      std::string("-pswd:") + kSecret);
   }
+  if (input.ConsumeBool()) {
+    arguments.insert(arguments.begin() + input.ConsumeIntegralInRange<std::ptrdiff_t>(
+                                             0, static_cast<std::ptrdiff_t>(arguments.size())),
+                     "-format:nagios");
+  }
 
-  const CheckStatus status = RunCheck(arguments, fake.platform(), RegionalSettings{}, {});
+  const int code = RunCheck(arguments, fake.platform(), RegionalSettings{}, {});
 
-  const int code = static_cast<int>(status);
-  FUZZ_CHECK(code >= 0 && code <= 2);
   FUZZ_CHECK(!fake.output.empty());
   const std::string& result = fake.output.back();
-  static const char* const kPrefixes[] = {"ScriptRes:Ok:", "ScriptRes:Bad:", "ScriptRes:Unknown:"};
-  FUZZ_CHECK(result.rfind(kPrefixes[code], 0) == 0);
   FUZZ_CHECK(result.find_first_of("\r\n") == std::string::npos);
-  for (std::size_t i = 0; i + 1 < fake.output.size(); ++i) {
-    FUZZ_CHECK(fake.output[i].rfind("ScriptRes:", 0) != 0);
+  if (result.rfind("TASK ", 0) == 0) {
+    static const char* const kWords[] = {"TASK OK - ", "", "TASK CRITICAL - ", "TASK UNKNOWN - "};
+    FUZZ_CHECK(code == 0 || code == 2 || code == 3);
+    FUZZ_CHECK(result.rfind(kWords[code], 0) == 0);
+    const std::size_t bar = result.find('|');
+    FUZZ_CHECK(bar == std::string::npos || (result.compare(bar - 1, 3, " | ") == 0 &&
+                                            result.find('|', bar + 1) == std::string::npos));
+    FUZZ_CHECK(fake.output.size() == 1);
+  } else {
+    FUZZ_CHECK(code >= 0 && code <= 2);
+    static const char* const kPrefixes[] = {"ScriptRes:Ok:", "ScriptRes:Bad:", "ScriptRes:Unknown:"};
+    FUZZ_CHECK(result.rfind(kPrefixes[code], 0) == 0);
+    for (std::size_t i = 0; i + 1 < fake.output.size(); ++i) {
+      FUZZ_CHECK(fake.output[i].rfind("ScriptRes:", 0) != 0);
+    }
+    if (fake.output.size() > 1) FUZZ_CHECK(code == static_cast<int>(CheckStatus::Unknown));
   }
-  if (fake.output.size() > 1) FUZZ_CHECK(status == CheckStatus::Unknown);
   if (!secretElsewhere) {
     for (const std::string& line : fake.output) FUZZ_CHECK(line.find(kSecret) == std::string::npos);
   }

@@ -5,5 +5,5 @@
 
 int main(int argc, char** argv) {
   using namespace runwarden;
-  return static_cast<int>(RunProgram(ReadProgramCommandLine(argc, argv), RealPlatform()));
+  return RunProgram(ReadProgramCommandLine(argc, argv), RealPlatform());
 }

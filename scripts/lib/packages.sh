@@ -1,8 +1,9 @@
-# install_missing PACKAGE...: installs with apt-get the Debian packages that are not
-# installed yet; through sudo only when not root (a minimal system as root has no sudo).
-# Its messages go to standard error.
+# install_missing [--no-install-recommends] PACKAGE...: installs with apt-get the Debian
+# packages that are not installed yet; through sudo only when not root (a minimal system as
+# root has no sudo). Its messages go to standard error.
 install_missing() {
-  local package missing=()
+  local package missing=() options=()
+  [[ ${1:-} == --no-install-recommends ]] && { options=("$1"); shift; }
   for package; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
       missing+=("$package")
@@ -13,7 +14,7 @@ install_missing() {
   [[ $(id -u) -eq 0 ]] || sudo=(sudo)
   export DEBIAN_FRONTEND=noninteractive
   "${sudo[@]}" apt-get update -q >&2
-  "${sudo[@]}" apt-get install -y -q "${missing[@]}" >&2
+  "${sudo[@]}" apt-get install -y -q "${options[@]}" "${missing[@]}" >&2
 }
 
 # What building the Linux program needs (sd-bus is its scheduler backend).

@@ -1,14 +1,16 @@
 #include "core/check_run.h"
 
-#include <algorithm>
+#include <cmath>
 #include <exception>
 #include <memory>
 
+#include "core/check_report.h"
 #include "core/command_line_options.h"
 #include "core/errors.h"
 #include "core/help_text.h"
 #include "core/impersonation.h"
 #include "core/integer_text.h"
+#include "core/plugin_report.h"
 #include "core/remote_connection.h"
 #include "core/sched_tasks_helper.h"
 #include "core/split_command_line.h"
@@ -19,7 +21,7 @@ namespace {
 
 // Each failure replaces the message of the one before, so when both fail the time frame's
 // message stands. A non-zero minute count skips the keyword lookup.
-void Validate(CheckSettings& settings, TimeFrameKind& kind) {
+void Validate(CheckSettings& settings, TimeFrameKind& kind, ReportFormat& format) {
   if (settings.TaskName.empty()) {
     settings.Status = CheckStatus::Unknown;
     settings.MessageText = "Scheduled Task name is required";
@@ -30,6 +32,13 @@ void Validate(CheckSettings& settings, TimeFrameKind& kind) {
       (settings.TimeFrameText.empty() || !FindTimeFrame(settings.TimeFrameText, kind))) {
     settings.Status = CheckStatus::Unknown;
     settings.MessageText = "TimeFrame is required";
+  }
+  // Tested last, so that its message stands: the caller reads this answer in a form it did
+  // not ask for. Where the help text is shown the result line is the default one, whatever
+  // the arguments read before an error said.
+  if (!settings.ShowHelp && !FindReportFormat(settings.FormatText, format)) {
+    settings.Status = CheckStatus::Unknown;
+    settings.MessageText = "Invalid format specified. Format should be scriptres or nagios";
   }
 }
 
@@ -81,10 +90,18 @@ void UseAccount(CheckSettings& settings, Platform& platform) {
   }
 }
 
-// Starts COM, reaches the task and judges its last run; returns the last run's text.
+// Whole seconds from a last run to now, rounded up: for a minute window the age is at most
+// the window's length exactly when the run lies inside it. Negative for a run after now.
+std::int64_t AgeInSeconds(DateTime lastRun, DateTime now) {
+  const double milliseconds = std::nearbyint((now - lastRun) * kMillisecondsPerDay);
+  return static_cast<std::int64_t>(std::ceil(milliseconds / 1000));
+}
+
+// Starts COM, reaches the task and judges its last run; returns the last run's text and
+// puts what it measured into the report as soon as it is known.
 // Failures are raised; the resources are released before they reach the caller.
 std::string CheckTask(CheckSettings& settings, TimeFrameKind kind, Platform& platform,
-                      const RegionalSettings& regional) {
+                      const RegionalSettings& regional, CheckReport& report) {
   const HResult initialised = platform.com.CoInitialize();
   if (initialised != 0) {  // "already initialised" (1) counts as a failure too
     platform.com.CoUninitialize();
@@ -101,12 +118,17 @@ std::string CheckTask(CheckSettings& settings, TimeFrameKind kind, Platform& pla
   const DateTime lastRun = helper.LastRunTime() + settings.TimeShift;
 
   const TimeWindow window = ComputeTimeWindow(settings.TimeFrameMinutes, kind, platform.clock);
+  report.AgeSeconds = AgeInSeconds(lastRun, window.Now);
+  if (settings.TimeFrameMinutes > 0) {
+    report.WindowSeconds = std::int64_t{settings.TimeFrameMinutes} * 60;
+  }
   std::string lastRunText = DateTimeText(lastRun, regional, platform.locale);
   if (!IsInTimeWindow(window, lastRun)) {
     settings.Status = CheckStatus::Bad;
     settings.MessageText = lastRunText;
   }
   const std::uint32_t exitCode = helper.LastExitCode();  // read whatever the window said
+  report.LastResult = exitCode;
   if (settings.Status == CheckStatus::Ok && !settings.IgnoreResult && exitCode != 0) {
     // Zero-extended, so that codes with the top bit set never show a minus sign.
     throw ESchedTasksHelperError(lastRunText + " Last Result : " +
@@ -115,27 +137,13 @@ std::string CheckTask(CheckSettings& settings, TimeFrameKind kind, Platform& pla
   return lastRunText;
 }
 
-// A task or host name with a line break in it must not split the one result line that
-// the caller reads: each CR and LF becomes a blank.
-std::string OnOneLine(std::string text) {
-  std::replace_if(text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
-  return text;
-}
-
-std::string_view ResultPrefix(CheckStatus status) {
-  switch (status) {
-    case CheckStatus::Ok: return "ScriptRes:Ok:";
-    case CheckStatus::Bad: return "ScriptRes:Bad:";
-    case CheckStatus::Unknown: break;
-  }
-  return "ScriptRes:Unknown:";
-}
-
 }  // namespace
 
-CheckStatus RunCheck(const std::vector<std::string>& arguments, Platform& platform,
-                     const RegionalSettings& regional, const SystemLeadBytes& leadBytes) {
+int RunCheck(const std::vector<std::string>& arguments, Platform& platform,
+             const RegionalSettings& regional, const SystemLeadBytes& leadBytes) {
   CheckSettings settings;
+  CheckReport report;
+  ReportFormat format = ReportFormat::ScriptRes;
   std::string lastRunText;
   // The one place where the failures of a check become its outcome.
   try {
@@ -145,9 +153,10 @@ CheckStatus RunCheck(const std::vector<std::string>& arguments, Platform& platfo
       PrintUsage(platform.console);
     }
     TimeFrameKind kind = TimeFrameKind::Today;
-    Validate(settings, kind);
+    Validate(settings, kind, format);
     if (settings.Status == CheckStatus::Ok) {
-      lastRunText = CheckTask(settings, kind, platform, regional);
+      report.TaskName = settings.TaskName;
+      lastRunText = CheckTask(settings, kind, platform, regional, report);
     }
   } catch (const ESchedTasksHelperError& error) {
     settings.Status = CheckStatus::Bad;
@@ -156,13 +165,17 @@ CheckStatus RunCheck(const std::vector<std::string>& arguments, Platform& platfo
     settings.Status = CheckStatus::Unknown;
     settings.MessageText = error.what();
   }
-  const std::string& text =
-      settings.Status == CheckStatus::Ok ? lastRunText : settings.MessageText;
-  platform.console.WriteLine(std::string(ResultPrefix(settings.Status)) + OnOneLine(text));
-  return settings.Status;
+  report.Status = settings.Status;
+  report.Text = settings.Status == CheckStatus::Ok ? lastRunText : settings.MessageText;
+  if (format == ReportFormat::Nagios) {
+    platform.console.WriteLine(PluginLine(report));
+    return PluginExitStatus(report.Status);
+  }
+  platform.console.WriteLine(ScriptResLine(report));
+  return static_cast<int>(report.Status);
 }
 
-CheckStatus RunProgram(const ProgramCommandLine& commandLine, Platform& platform) {
+int RunProgram(const ProgramCommandLine& commandLine, Platform& platform) {
   const RegionalSettings regional = ReadRegionalSettings(platform.locale);
   const SystemLeadBytes leadBytes = ReadSystemLeadBytes(platform.locale);
   return RunCheck(ProgramArguments(commandLine, leadBytes), platform, regional, leadBytes);

@@ -12,14 +12,14 @@
 namespace runwarden {
 
 // Runs the check for the program's arguments (program name left out), prints the help
-// text when asked and then exactly one result line; returns the process exit status.
-// regional: the thread locale's settings for the date text; leadBytes: those of the
-// system's code page, in which the arguments are written.
-CheckStatus RunCheck(const std::vector<std::string>& arguments, Platform& platform,
-                     const RegionalSettings& regional, const SystemLeadBytes& leadBytes);
+// text when asked and then exactly one result line, in the form -format: asks for;
+// returns the process exit status. regional: the thread locale's settings for the date
+// text; leadBytes: those of the system's code page, in which the arguments are written.
+int RunCheck(const std::vector<std::string>& arguments, Platform& platform,
+             const RegionalSettings& regional, const SystemLeadBytes& leadBytes);
 
 // The whole program: reads the regional settings and the system's lead bytes once, before
 // the check, takes the arguments from the command line by them and runs the check.
-CheckStatus RunProgram(const ProgramCommandLine& commandLine, Platform& platform);
+int RunProgram(const ProgramCommandLine& commandLine, Platform& platform);
 
 }  // namespace runwarden

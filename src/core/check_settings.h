@@ -28,6 +28,7 @@ struct CheckSettings {
   bool IgnoreResult = false;
   std::int32_t TimeFrameMinutes = 0;
   std::string TimeFrameText;  // lower case
+  std::string FormatText;     // lower case; empty: the default form
 };
 
 }  // namespace runwarden

@@ -9,7 +9,9 @@
 namespace runwarden {
 namespace {
 
-enum class OptionField { HostName, TaskName, UserName, Password, TimeFrame, IgnoreResult, RemoteGmt };
+enum class OptionField {
+  HostName, TaskName, UserName, Password, TimeFrame, IgnoreResult, RemoteGmt, Format
+};
 
 struct Option {
   std::string_view key;      // looked for anywhere in the argument, case respected
@@ -18,7 +20,7 @@ struct Option {
 };
 
 // Tested in this order; the first key found in an argument decides, wherever it stands.
-constexpr std::array<Option, 7> kOptions{{
+constexpr std::array<Option, 8> kOptions{{
     {"-host:", "-host:", OptionField::HostName},
     {"-task:", "-task:", OptionField::TaskName},
     {"-user:", "-user:", OptionField::UserName},
@@ -26,6 +28,8 @@ constexpr std::array<Option, 7> kOptions{{
     {"-timeframe:", "-timeframe:", OptionField::TimeFrame},
     {"-ignoreres", "", OptionField::IgnoreResult},
     {"-remotegmt", "-remotegmt:", OptionField::RemoteGmt},  // found without its colon
+    // Last, so that an argument holding any other key keeps its meaning.
+    {"-format:", "-format:", OptionField::Format},
 }};
 
 constexpr std::array<std::string_view, 4> kHelpSwitches{"/h", "/?", "-h", "-?"};
@@ -88,6 +92,7 @@ void ParseArgument(const std::string& argument, TimeZone& timeZone, CaseMapping&
     case OptionField::Password: settings.Password = std::move(value); break;
     case OptionField::TimeFrame: settings.TimeFrameText = AsciiLowerCase(value); break;
     case OptionField::RemoteGmt: SetRemoteGmtOffset(value, timeZone, settings); break;
+    case OptionField::Format: settings.FormatText = AsciiLowerCase(value); break;
     case OptionField::IgnoreResult: break;
   }
 }

@@ -1,5 +1,5 @@
 #pragma once
-// The command-line options of a check: help requests, six options with a value and one
+// The command-line options of a check: help requests, seven options with a value and one
 // switch, read into CheckSettings.
 
 #include <string>

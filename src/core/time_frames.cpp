@@ -28,11 +28,13 @@ TimeWindow ComputeTimeWindow(std::int32_t minutes, TimeFrameKind kind, Clock& cl
   TimeWindow window;
   if (minutes > 0) {
     const std::int64_t seconds = std::int64_t{minutes} * 60;  // up to about 1.3e11
-    window.WindowStart = CurrentDateTime(clock) - static_cast<double>(seconds) / kSecondsPerDay;
+    window.Now = CurrentDateTime(clock);
+    window.WindowStart = window.Now - static_cast<double>(seconds) / kSecondsPerDay;
     window.WindowEnd = CurrentDateTime(clock);
     return window;
   }
-  const DateParts date = SplitDate(CurrentDateTime(clock));
+  window.Now = CurrentDateTime(clock);
+  const DateParts date = SplitDate(window.Now);
   const DateTime today = DateFromParts(date.year, date.month, date.day);
   switch (kind) {
     case TimeFrameKind::Today:

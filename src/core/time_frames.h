@@ -21,6 +21,7 @@ bool FindTimeFrame(std::string_view text, TimeFrameKind& kind);
 struct TimeWindow {
   DateTime WindowStart = 0;
   DateTime WindowEnd = 0;
+  DateTime Now = 0;  // the first clock reading, which a minute window's start is measured from
 };
 
 // A positive minute count is the window of that many minutes up to now; otherwise the row

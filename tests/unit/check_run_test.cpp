@@ -47,12 +47,14 @@ struct CheckRun {
     fake.clockReadings = {kNow};
     fake.lastRunTime = kTwoToday;
     if (setup) setup(fake);
-    status = RunCheck(arguments, fake.platform(), RegionalSettings{}, SystemLeadBytes{});
+    exitStatus = RunCheck(arguments, fake.platform(), RegionalSettings{}, SystemLeadBytes{});
+    status = static_cast<CheckStatus>(exitStatus);  // so in the default form
   }
   std::string ResultLine() const { return fake.output.empty() ? "" : fake.output.back(); }
   bool HelpShown() const { return fake.output.size() > 1; }
 
   FakePlatform fake;
+  int exitStatus;
   CheckStatus status;
 };
 
@@ -356,6 +358,82 @@ TEST(CheckRun, HostNameGetsTwoLeadingBackslashes) {
   }
 }
 
+// A time zone whose reading runs out of memory: an error while the options are parsed.
+class ExhaustedTimeZone final : public TimeZone {
+ public:
+  bool GetStandardBias(std::int32_t*) override { throw std::bad_alloc(); }
+};
+
+// --- -format: the same check, reported in the plugins' form or in the default one ---
+
+TEST(CheckRun, ReportForms) {
+  const Arguments nagios{"-task:Backup", "-timeframe:today", "-format:nagios"};
+  const auto with = [](Arguments arguments, const Arguments& extra) {
+    arguments.insert(arguments.end(), extra.begin(), extra.end());
+    return arguments;
+  };
+  const std::string two = "12/7/26 2:00:00 am";
+  const std::string formatMessage = "Invalid format specified. Format should be scriptres or nagios";
+  const struct {
+    Arguments arguments;
+    Scenario setup;
+    int exitStatus;
+    std::string line;
+    const char* reason;
+  } cases[] = {
+      {nagios, nullptr, 0, "TASK OK - Backup: " + two + " | age=36000s result=0",
+       "a keyword window: no threshold"},
+      {{"-task:Backup", "-timeframe:600", "-format:nagios"}, nullptr, 0,
+       "TASK OK - Backup: " + two + " | age=36000s;;36000 result=0",
+       "at the start of a minute window: the age is its length, the critical threshold"},
+      {{"-task:Backup", "-timeframe:600", "-format:nagios"},
+       [](FakePlatform& f) { f.clockReadings = {{2026, 12, 0, 7, 12, 0, 0, 400}}; }, 2,
+       "TASK CRITICAL - Backup: " + two + " | age=36001s;;36000 result=0",
+       "0.4 s past the window: the age rounds up, above the threshold"},
+      {nagios, [](FakePlatform& f) { f.lastRunTime = {2026, 12, 0, 7, 12, 0, 1, 500}; }, 2,
+       "TASK CRITICAL - Backup: 12/7/26 12:00:01 pm | age=-1s result=0",
+       "a run after now: a negative age"},
+      {with(nagios, {"-ignoreres"}), [](FakePlatform& f) { f.exitCode = 3; }, 0,
+       "TASK OK - Backup: " + two + " | age=36000s result=3", "an ignored result is still shown"},
+      {nagios, [](FakePlatform& f) { f.lastRunTime = SystemTime{}; }, 3,
+       "TASK UNKNOWN - Backup: Invalid argument to date encode", "never ran: no numbers"},
+      {{"-timeframe:today", "-format:NAGIOS"}, nullptr, 3,
+       "TASK UNKNOWN - Scheduled Task name is required", "bad options: no task; the value lower-cased"},
+      {with(nagios, {"-format:scriptres"}), nullptr, 0, Ok(two), "the last -format: wins"},
+      {with(nagios, {"-format:"}), nullptr, 0, Ok(two), "an empty value: the default form"},
+      {with(nagios, {"-format:xml"}), nullptr, 2, Unknown(formatMessage),
+       "an unknown form: Unknown in the default form"},
+      {{"-format:plugin", "-remotegmt:999"}, nullptr, 2, Unknown(formatMessage),
+       "the format's message stands over every other"},
+  };
+  for (const auto& c : cases) {
+    const CheckRun run(c.arguments, c.setup);
+    EXPECT_EQ(run.fake.output, Calls{c.line}) << c.reason;
+    EXPECT_EQ(run.exitStatus, c.exitStatus) << c.reason;
+    EXPECT_EQ(run.fake.liveObjects, 0) << c.reason;
+    EXPECT_EQ(CountOf(run.fake.calls, "CoInitialize"), CountOf(run.fake.calls, "CoUninitialize"))
+        << c.reason;
+  }
+}
+
+// With the help text the result line is the default one, whatever -format: said.
+TEST(CheckRun, HelpKeepsTheDefaultForm) {
+  const CheckRun afterSwitch({"/?", "-task:Backup", "-timeframe:today", "-format:nagios"});
+  EXPECT_TRUE(afterSwitch.HelpShown());
+  EXPECT_EQ(afterSwitch.ResultLine(), Unknown("TimeFrame is required"));
+  EXPECT_EQ(afterSwitch.exitStatus, 2);
+
+  // An error while parsing, after -format: was read.
+  FakePlatform fake;
+  ExhaustedTimeZone timeZone;
+  Platform platform{fake, fake, fake, fake, fake, timeZone, fake, fake, fake};
+  const int status = RunCheck({"-task:Backup", "-timeframe:today", "-format:nagios", "-remotegmt:0"},
+                              platform, RegionalSettings{}, {});
+  EXPECT_EQ(status, 2);
+  EXPECT_GT(fake.output.size(), 1U);
+  EXPECT_EQ(fake.output.back(), Unknown(std::bad_alloc().what()));
+}
+
 // A clock that runs out of memory: errors that are no Exception end the check as Unknown
 // with their own text, after the clean-up.
 class ExhaustedClock final : public Clock {
@@ -367,9 +445,9 @@ TEST(CheckRun, AnyOtherErrorIsUnknownAfterTheCleanUp) {
   FakePlatform fake;
   ExhaustedClock clock;
   Platform platform{fake, fake, fake, fake, clock, fake, fake, fake, fake};
-  const CheckStatus status =
+  const int status =
       RunCheck({"-task:Backup", "-timeframe:today"}, platform, RegionalSettings{}, {});
-  EXPECT_EQ(status, CheckStatus::Unknown);
+  EXPECT_EQ(status, static_cast<int>(CheckStatus::Unknown));
   EXPECT_EQ(fake.output, Calls{Unknown(std::bad_alloc().what())});
   EXPECT_EQ(fake.calls.back(), "CoUninitialize");
   EXPECT_EQ(fake.liveObjects, 0);
@@ -407,10 +485,11 @@ TEST(RunProgram, ArgumentsFollowTheSystemsCodePageAndDatesTheLocales) {
     fake.codePages[932] = c.doubleByteSystem ? singleByte : doubleByte;
     fake.localeInfo[kLocaleIDefaultAnsiCodePage] = "932";
     fake.localeInfo[kLocaleSShortDate] = "\x83m m/d/yy";  // the m after 0x83 is a trail byte
-    const CheckStatus status = RunProgram({true, c.commandLine, {}}, fake.platform());
+    const int status = RunProgram({true, c.commandLine, {}}, fake.platform());
     ASSERT_EQ(fake.output.size(), 1u) << c.reason;
     EXPECT_EQ(fake.output.back(), c.line) << c.reason;
-    EXPECT_EQ(status, c.opened.empty() ? CheckStatus::Unknown : CheckStatus::Ok) << c.reason;
+    EXPECT_EQ(status, static_cast<int>(c.opened.empty() ? CheckStatus::Unknown : CheckStatus::Ok))
+        << c.reason;
     EXPECT_EQ(CountOf(fake.calls, "Activate(" + c.opened + ", IID_ITask)"), c.opened.empty() ? 0 : 1)
         << c.reason;
   }

@@ -79,6 +79,28 @@ TEST(ParseCommandLine, OptionsAndTheirValues) {
   EXPECT_TRUE(fake.calls.empty()) << "no argument asked for the time zone";
 }
 
+TEST(ParseCommandLine, FormatKeyComesAfterEveryOther) {
+  const struct {
+    std::vector<std::string> arguments;
+    std::string format, task;
+    const char* reason;
+  } cases[] = {
+      {{"-format:Nagios"}, "nagios", "", "the value is lower-cased"},
+      {{"-format:nagios", "-format:scriptres"}, "scriptres", "", "a later argument wins"},
+      {{"-format:nagios", "-format:"}, "", "", "an empty value empties the field"},
+      {{"-format:-FORMAT:nagios"}, "nagios", "", "every occurrence removed, case ignored"},
+      {{"-task:a-format:nagios"}, "", "a-format:nagios", "an existing key decides first"},
+      {{"-FORMAT:nagios"}, "", "", "another case is no key"},
+  };
+  FakePlatform fake;
+  for (const auto& c : cases) {
+    const CheckSettings parsed = Parse(c.arguments, fake);
+    EXPECT_EQ(parsed.FormatText, c.format) << c.reason;
+    EXPECT_EQ(parsed.TaskName, c.task) << c.reason;
+    EXPECT_EQ(parsed.Status, CheckStatus::Ok) << c.reason;
+  }
+}
+
 TEST(ParseCommandLine, HelpOnlyAsTheFirstArgumentAndThenNothingElseIsRead) {
   const struct {
     std::vector<std::string> arguments;

@@ -114,11 +114,13 @@ TEST(ComputeTimeWindow, EveryNowIsAFreshReading) {
   TimeWindow window = ComputeTimeWindow(0, TimeFrameKind::ThisWeek, fake);
   EXPECT_EQ(window.WindowStart, Date(2026, 12, 12));
   EXPECT_EQ(window.WindowEnd, Value(At(2026, 12, 13, 0, 0, 1)));
+  EXPECT_EQ(window.Now, Value(At(2026, 12, 12, 23, 59, 59, 999))) << "the first reading";
 
   fake.clockReadings = {At(2026, 12, 7, 12), At(2026, 12, 7, 12, 0, 5)};
   window = ComputeTimeWindow(60, TimeFrameKind::Today, fake);
   EXPECT_EQ(window.WindowStart, Value(At(2026, 12, 7, 12)) - 3600.0 / 86400);
   EXPECT_EQ(window.WindowEnd, Value(At(2026, 12, 7, 12, 0, 5)));
+  EXPECT_EQ(window.Now, Value(At(2026, 12, 7, 12))) << "the reading the start is measured from";
 }
 
 TEST(ComputeTimeWindow, MinuteCounts) {
