@@ -278,9 +278,10 @@ TEST(CheckRun, CleanUpOrderWhenTheCheckFails) {
          f.activateResult = static_cast<HResult>(0x80070002);
          f.activateStoresObject = false;
        },
-       {"Activate(Backup, IID_ITask)", "Release(scheduler)=0", "RevertToSelf", "CloseHandle(68)",
-        "CoUninitialize"},
-       "task not found"},
+       {"Activate(Backup, IID_ITask)",
+        "CoCreateInstance(CLSID_TaskScheduler, null, 1, IID_ITaskService)",
+        "Release(scheduler)=0", "RevertToSelf", "CloseHandle(68)", "CoUninitialize"},
+       "task not found, and no Task Scheduler 2.0 to ask"},
       {[](FakePlatform& f) { f.lastRunTime = SystemTime{}; },
        {"GetMostRecentRunTime(Backup)", "Release(Backup)=1", "Release(Backup)=0",
         "Release(scheduler)=0", "RevertToSelf", "CloseHandle(68)", "CoUninitialize"},

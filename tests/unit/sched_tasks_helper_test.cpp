@@ -16,6 +16,7 @@ using testing::FakePlatform;
 using Calls = std::vector<std::string>;
 
 const std::string kCreate = "CoCreateInstance(CLSID_CTaskScheduler, null, 1, IID_ITaskScheduler)";
+const std::string kCreateV2 = "CoCreateInstance(CLSID_TaskScheduler, null, 1, IID_ITaskService)";
 
 // Runs Connect on a fresh helper; the fake records everything, the helper is destroyed
 // before the calls are compared.
@@ -103,10 +104,10 @@ TEST(TSchedTasksHelper, OpenTaskTextsCallsAndReleaseOrder) {
       {"opened: ActivatedItem, then Task, then Scheduler released", "Backup", 0, true, true, "",
        {"MultiByteToWideChar(3, 0, 6, 6)", "Activate(Backup, IID_ITask)", "AddRef(Backup)=2",
         "Release(Backup)=1", "Release(Backup)=0", "Release(scheduler)=0"}},
-      {"unknown task: its name as given, quoted", "No Such Task",
+      {"unknown task: its name as given, quoted; no Task Scheduler 2.0 to ask", "No Such Task",
        static_cast<HResult>(0x80070002), false, false,
        "Cannot find task \"No Such Task\"; Error Code: 80070002",
-       {"MultiByteToWideChar(3, 0, 12, 12)", "Activate(No Such Task, IID_ITask)",
+       {"MultiByteToWideChar(3, 0, 12, 12)", "Activate(No Such Task, IID_ITask)", kCreateV2,
         "Release(scheduler)=0"}},
       {"a positive success code of Activate is a failure; the stored item is still released",
        "Backup", 1, true, false, "Cannot find task \"Backup\"; Error Code: 00000001",
