@@ -123,7 +123,14 @@ class FakePlatform final : public ComRuntime,
   HResult lastRunTimeResult = 0;
   bool fillRegisteredLastRun = true;
   std::int32_t lastTaskResult = 0;
-  bool fillLastTaskResult = true;
+  bool fillLastTaskResult = true;  // false: E_NOTIMPL without a value, as Wine answers
+
+  // Task Scheduler 1.0 answers v1Answer and stores nothing; 2.0 is there and finds tasks.
+  void KnowTasksOnlyThrough2(HResult v1Answer = static_cast<HResult>(0x80070002)) {
+    activateResult = v1Answer;
+    activateStoresObject = false;
+    serviceCreateResult = 0;
+  }
   bool logonSucceeds = true;
   TokenHandle logonToken = 0x44;
   bool impersonateSucceeds = true;

@@ -299,9 +299,7 @@ TEST(CheckRun, ATaskFoundThrough2GetsTheLinesOfA1Task) {
       f.exitCode = c.exitCode;
     });
     const CheckRun v2(c.arguments, [&](FakePlatform& f) {
-      f.activateResult = static_cast<HResult>(0x80070003);
-      f.activateStoresObject = false;
-      f.serviceCreateResult = 0;
+      f.KnowTasksOnlyThrough2(static_cast<HResult>(0x80070003));
       f.registeredLastRun = c.lastRun;
       f.lastRunTimeResult = c.lastRunResult;
       f.lastTaskResult = c.taskResult;
@@ -319,9 +317,7 @@ TEST(CheckRun, RemoteCheckOfA2TaskUnderAnAccountCallsInOrder) {
   const CheckRun run({"-task:\\Backup\\Nightly", "-timeframe:yesterday", "-host:srv",
                       "-user:EXAMPLE\\backup", "-pswd:secret", "-remotegmt:-300"},
                      [](FakePlatform& f) {
-                       f.activateResult = static_cast<HResult>(0x80070003);
-                       f.activateStoresObject = false;
-                       f.serviceCreateResult = 0;
+                       f.KnowTasksOnlyThrough2(static_cast<HResult>(0x80070003));
                        f.standardBias = -60;
                        f.registeredLastRun = DateTimeFromSystemTime(At(2026, 12, 6, 2));
                      });

@@ -11,21 +11,14 @@
 
 #include <mstask.h>
 #include <objbase.h>
-#include <oleauto.h>
 #include <taskschd.h>
+
+#include "sdk_texts.h"
 
 #include <cstdio>
 #include <string>
 
 namespace {
-
-std::wstring Wide(const char* text) {
-  const int units = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(units), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, text, -1, wide.data(), units);
-  wide.resize(static_cast<std::size_t>(units > 0 ? units - 1 : 0));
-  return wide;
-}
 
 int LookUpV1(const std::wstring& name) {
   ITaskScheduler* scheduler = nullptr;
@@ -56,13 +49,13 @@ int LookUpV2(const std::wstring& path) {
     return 1;
   const std::size_t last = path.rfind(L'\\');
   const std::wstring folderPath = last == 0 || last == std::wstring::npos ? L"\\" : path.substr(0, last);
-  BSTR folderName = SysAllocString(folderPath.c_str());
-  BSTR taskName = SysAllocString(path.substr(last == std::wstring::npos ? 0 : last + 1).c_str());
+  const Bstr folderName(folderPath);
+  const Bstr taskName(path.substr(last == std::wstring::npos ? 0 : last + 1));
   ITaskFolder* folder = nullptr;
   IRegisteredTask* task = nullptr;
   HRESULT result = service->Connect(VARIANT{}, VARIANT{}, VARIANT{}, VARIANT{});
-  if (SUCCEEDED(result)) result = service->GetFolder(folderName, &folder);
-  if (SUCCEEDED(result)) result = folder->GetTask(taskName, &task);
+  if (SUCCEEDED(result)) result = service->GetFolder(folderName.get(), &folder);
+  if (SUCCEEDED(result)) result = folder->GetTask(taskName.get(), &task);
   if (SUCCEEDED(result)) {
     DATE lastRun = 0;
     LONG taskResult = 0;
@@ -74,8 +67,6 @@ int LookUpV2(const std::wstring& path) {
   if (task) task->Release();
   if (folder) folder->Release();
   service->Release();
-  SysFreeString(taskName);
-  SysFreeString(folderName);
   return SUCCEEDED(result) ? 0 : 1;
 }
 

@@ -13,8 +13,9 @@
 
 #include <mstask.h>
 #include <objbase.h>
-#include <oleauto.h>
 #include <taskschd.h>
+
+#include "sdk_texts.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -31,28 +32,6 @@ int Fail(const char* step, HRESULT result) {
   std::fprintf(stderr, "task_fixture: %s failed: %08lX\n", step, static_cast<unsigned long>(result));
   return 1;
 }
-
-std::wstring Wide(const char* text) {
-  const int units = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(units), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, text, -1, wide.data(), units);
-  wide.resize(static_cast<std::size_t>(units > 0 ? units - 1 : 0));
-  return wide;
-}
-
-// A BSTR for the length of one expression.
-class Bstr {
- public:
-  explicit Bstr(const std::wstring& text)
-      : value_(SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {}
-  Bstr(const Bstr&) = delete;
-  Bstr& operator=(const Bstr&) = delete;
-  ~Bstr() { SysFreeString(value_); }
-  BSTR get() const { return value_; }
-
- private:
-  BSTR value_;
-};
 
 bool WriteAt(HANDLE file, DWORD offset, const void* data, DWORD size) {
   DWORD written = 0;
