@@ -8,6 +8,7 @@
 
 #include <new>
 #include <string_view>
+#include <type_traits>
 
 #include "platform/win/real_platform_win.h"
 #include "platform/win/task_scheduler_v1_win.h"
@@ -26,6 +27,8 @@ using ::ITaskService;
 }  // namespace v2
 
 static_assert(sizeof(DWORD) == sizeof(std::uint32_t));
+static_assert(sizeof(LONG) == sizeof(std::int32_t));
+static_assert(std::is_same_v<DATE, double>);
 static_assert(sizeof(wchar_t) == sizeof(char16_t));
 
 // Presents one real COM object as a portable interface. Every AddRef and Release is passed
