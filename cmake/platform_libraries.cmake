@@ -1,6 +1,6 @@
 # System libraries that the real platform layer links against.
 if(WIN32)
-  target_link_libraries(runwarden_platform PUBLIC ole32 advapi32 mpr)
+  target_link_libraries(runwarden_platform PUBLIC ole32 oleaut32 advapi32 mpr)
 else()
   # sd-bus: the systemd manager is the scheduler on Linux.
   find_package(PkgConfig REQUIRED)

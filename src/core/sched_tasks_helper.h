@@ -40,27 +40,39 @@ class TSchedTasksHelper {
   TSchedTasksHelper(ComRuntime& com, WideText& wideText) : com_(com), wideText_(wideText) {}
   TSchedTasksHelper(const TSchedTasksHelper&) = delete;
   TSchedTasksHelper& operator=(const TSchedTasksHelper&) = delete;
-  // Releases ActivatedItem, then Task, then Scheduler.
+  // Releases RegisteredTask, Folder and Service, then ActivatedItem, Task and Scheduler.
   virtual ~TSchedTasksHelper();
 
   // host: empty for the local computer, else led by two backslashes.
   bool Connect(std::string_view host);
-  // Requires a successful Connect. A failure leaves an earlier opened task readable.
+  // Requires a successful Connect. Task Scheduler 1.0 is asked first; a name that it does
+  // not know is looked up in the Task Scheduler 2.0 library of the same computer, and when
+  // that fails too, the 1.0 answer stands. A failure leaves an earlier opened task readable.
   bool OpenTask(std::string_view name);
   // Most recent run in the addressed computer's local time; 0 when no task is open.
-  // Throws EConvertError when the scheduler's record is no valid date or time.
+  // Throws EConvertError when the scheduler's record is no valid date or time, or the task
+  // never ran; a 2.0 run time passes the same checks as a 1.0 record.
   DateTime LastRunTime();
-  // Requires a successful OpenTask.
+  // Requires a successful OpenTask. For a 2.0 task the result may be a scheduler status:
+  // a task running now gives 0, one that has not run throws the never-ran EConvertError
+  // of LastRunTime; every other value is the exit code.
   std::uint32_t LastExitCode();
 
   const std::string& ErrorText() const { return errorText_; }
 
  private:
+  bool OpenRegisteredTask(std::string_view name);
+
   ComRuntime& com_;
   WideText& wideText_;
   CountedRef<ITaskScheduler> Scheduler;
   CountedRef<ITask> ActivatedItem;
   CountedRef<ITask> Task;
+  // Task Scheduler 2.0, made for a name that 1.0 does not know.
+  CountedRef<ITaskService> Service;
+  CountedRef<ITaskFolder> Folder;
+  CountedRef<IRegisteredTask> RegisteredTask;
+  std::string host_;  // the computer that Scheduler addresses, for the 2.0 connection
   std::string errorText_;
 };
 

@@ -1,8 +1,8 @@
 #pragma once
-// The COM run-time and the Task Scheduler 1.0 objects that the scheduled-task helper uses,
-// reduced to the operations the helper calls. The arguments and result codes are those of
-// the Windows interfaces; on Windows the objects are the real COM objects behind a thin
-// adapter, elsewhere another scheduler stands behind them.
+// The COM run-time and the Task Scheduler 1.0 and 2.0 objects that the scheduled-task
+// helper uses, reduced to the operations the helper calls. The arguments and result codes
+// are those of the Windows interfaces; on Windows the objects are the real COM objects
+// behind a thin adapter, elsewhere another scheduler stands behind them.
 
 #include <cstdint>
 #include <string_view>
@@ -30,6 +30,12 @@ inline constexpr Guid IID_ITaskScheduler = {
     0x148BD527, 0xA2AB, 0x11CE, {0xB1, 0x1F, 0x00, 0xAA, 0x00, 0x53, 0x05, 0x03}};
 inline constexpr Guid IID_ITask = {
     0x148BD524, 0xA2AB, 0x11CE, {0xB1, 0x1F, 0x00, 0xAA, 0x00, 0x53, 0x05, 0x03}};
+
+// Task Scheduler 2.0.
+inline constexpr Guid CLSID_TaskScheduler = {
+    0x0F87369F, 0xA4E5, 0x4CFC, {0xBD, 0x3E, 0x73, 0xE6, 0x15, 0x45, 0x72, 0xDD}};
+inline constexpr Guid IID_ITaskService = {
+    0x2FABA4C7, 0x4DA9, 0x4013, {0x96, 0x97, 0x20, 0xCC, 0x3F, 0xD4, 0x0F, 0x85}};
 
 // A reference-counted object; Release of the last count destroys it.
 class CountedObject {
@@ -62,6 +68,45 @@ class ITaskScheduler : public CountedObject {
   ~ITaskScheduler() = default;
 };
 
+// A task of the Task Scheduler 2.0 library (IRegisteredTask).
+class IRegisteredTask : public CountedObject {
+ public:
+  // A DATE: the same day count as the check's DateTime, in the addressed computer's local
+  // time. SCHED_S_TASK_HAS_NOT_RUN when the task never ran.
+  virtual HResult get_LastRunTime(double* lastRun) = 0;
+  // The last run's exit code, or a scheduler status such as SCHED_S_TASK_RUNNING.
+  virtual HResult get_LastTaskResult(std::int32_t* result) = 0;
+
+ protected:
+  ~IRegisteredTask() = default;
+};
+
+// A folder of the Task Scheduler 2.0 library (ITaskFolder). Texts are handed to Windows as
+// BSTRs, which a call to another computer carries whole.
+class ITaskFolder : public CountedObject {
+ public:
+  // name: the task's name inside this folder; task receives a counted reference on success.
+  virtual HResult GetTask(std::u16string_view name, IRegisteredTask** task) = 0;
+
+ protected:
+  ~ITaskFolder() = default;
+};
+
+// The Task Scheduler 2.0 object (ITaskService).
+class ITaskService : public CountedObject {
+ public:
+  // Each empty text goes as an empty VARIANT, any other as a BSTR VARIANT; an empty
+  // serverName is the local computer, empty credentials are the thread's own.
+  virtual HResult Connect(std::u16string_view serverName, std::u16string_view user,
+                          std::u16string_view domain, std::u16string_view password) = 0;
+  // path: led by a backslash; a backslash alone is the root folder, \Backup\Nightly the
+  // folder Nightly inside Backup.
+  virtual HResult GetFolder(std::u16string_view path, ITaskFolder** folder) = 0;
+
+ protected:
+  ~ITaskService() = default;
+};
+
 class ComRuntime {
  public:
   virtual ~ComRuntime() = default;
@@ -71,6 +116,10 @@ class ComRuntime {
   // outer is always null here; object receives a counted reference on success.
   virtual HResult CoCreateInstance(const Guid& clsid, CountedObject* outer, std::uint32_t context,
                                    const Guid& iid, ITaskScheduler** object) = 0;
+  // The same for the Task Scheduler 2.0 object; a system without it answers as Windows
+  // before Vista does, class not registered (REGDB_E_CLASSNOTREG).
+  virtual HResult CoCreateInstance(const Guid& clsid, CountedObject* outer, std::uint32_t context,
+                                   const Guid& iid, ITaskService** object) = 0;
   // The user-name part of the check's account, given before the scheduler object is made.
   // A scheduler reached by other means than a Windows logon uses it to log on to a remote
   // computer (on Linux, as the SSH login); Windows ignores it, since impersonation carries

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# The scheduled-task helper over the real Windows platform, under Wine's Task Scheduler 1.0:
-# the scheduler object, the target computer, the opened task and its recorded last run and
-# exit code, each result exactly as the helper reports it (no check, no locale around it).
+# The scheduled-task helper over the real Windows platform, under Wine's Task Scheduler 1.0
+# and 2.0: the scheduler object, the target computer, the opened task and its recorded last
+# run and exit code, each result exactly as the helper reports it (no check, no locale
+# around it).
 set -uo pipefail
 cd "$(dirname "$0")/../.."
 source tests/e2e/lib/common.sh
@@ -37,6 +38,13 @@ probe "unknown task" "" "No Such Task" \
   'open failed: Cannot find task "No Such Task"; Error Code: 80070002\r\n'
 probe "unreachable computer" '\\nohost.invalid' "Nightly Backup" \
   'connect failed: Cannot connect to computer: "\\\\nohost.invalid"; Error Code: 80070035\r\n'
+# A task that only Task Scheduler 2.0 holds: found through 2.0; Wine records no run for it
+# and gives no result (E_NOTIMPL), which reads as 0.
+fixture --v2 '\Backup\Nightly'
+probe "2.0 task in a folder: never ran, no result" "" '\Backup\Nightly' \
+  'last run: Invalid argument to date encode\r\nexit code 0\r\n'
+probe "found by neither: the 1.0 code" "" '\Backup\Nope' \
+  'open failed: Cannot find task "\\Backup\\Nope"; Error Code: 80070003\r\n'
 long=$(printf 'n%.0s' $(seq 600))
 probe "600-byte name refused before the platform" "" "$long" \
   "open failed: Cannot find task \"$long\"; Error Code: 800700CE\\r\\n"

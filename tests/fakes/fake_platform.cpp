@@ -9,37 +9,43 @@ std::string GuidName(const Guid& guid) {
   if (guid == CLSID_CTaskScheduler) return "CLSID_CTaskScheduler";
   if (guid == IID_ITaskScheduler) return "IID_ITaskScheduler";
   if (guid == IID_ITask) return "IID_ITask";
+  if (guid == CLSID_TaskScheduler) return "CLSID_TaskScheduler";
+  if (guid == IID_ITaskService) return "IID_ITaskService";
   return "unknown GUID";
 }
 
-std::string FakePlatform::Narrow(const char16_t* text) {
+std::string FakePlatform::Narrow(std::u16string_view text) {
   std::string narrow;
-  for (; *text; ++text) narrow += static_cast<char>(*text);
+  for (const char16_t unit : text) {
+    if (unit <= 0xFF) {
+      narrow += static_cast<char>(unit);
+    } else if (unit < 0x800) {
+      narrow += static_cast<char>(0xC0 | (unit >> 6));
+      narrow += static_cast<char>(0x80 | (unit & 0x3F));
+    } else {
+      narrow += static_cast<char>(0xE0 | (unit >> 12));
+      narrow += static_cast<char>(0x80 | ((unit >> 6) & 0x3F));
+      narrow += static_cast<char>(0x80 | (unit & 0x3F));
+    }
+  }
   return narrow;
 }
 
+namespace {
+
+// An optional text of a 2.0 call as recorded.
+std::string Optional(std::u16string_view text) {
+  return text.empty() ? "<empty>" : FakePlatform::Narrow(text);
+}
+
+}  // namespace
+
+// Objects the code under test failed to release are freed with objects_, so that the
+// sanitizers report the test's own findings, not this fake's.
 FakePlatform::FakePlatform()
     : platform_{*this, *this, *this, *this, *this, *this, *this, *this, *this} {}
 
-FakePlatform::~FakePlatform() {
-  // Objects the code under test failed to release are freed here so that the sanitizers
-  // report the test's own findings, not this fake's.
-  for (FakeTask* task : tasks_) delete task;
-  for (FakeScheduler* scheduler : schedulers_) delete scheduler;
-}
-
-std::uint32_t FakeTask::AddRef() {
-  ++count;
-  fake_.calls.push_back("AddRef(" + name_ + ")=" + std::to_string(count));
-  return count;
-}
-
-std::uint32_t FakeTask::Release() {
-  --count;
-  fake_.calls.push_back("Release(" + name_ + ")=" + std::to_string(count));
-  if (count == 0) --fake_.liveObjects;
-  return count;
-}
+FakePlatform::~FakePlatform() = default;
 
 HResult FakeTask::GetMostRecentRunTime(SystemTime* lastRun) {
   fake_.calls.push_back("GetMostRecentRunTime(" + name_ + ")");
@@ -53,19 +59,6 @@ HResult FakeTask::GetExitCode(std::uint32_t* exitCode) {
   return fake_.getExitCodeResult;
 }
 
-std::uint32_t FakeScheduler::AddRef() {
-  ++count;
-  fake_.calls.push_back("AddRef(scheduler)=" + std::to_string(count));
-  return count;
-}
-
-std::uint32_t FakeScheduler::Release() {
-  --count;
-  fake_.calls.push_back("Release(scheduler)=" + std::to_string(count));
-  if (count == 0) --fake_.liveObjects;
-  return count;
-}
-
 HResult FakeScheduler::SetTargetComputer(const char16_t* computer) {
   fake_.calls.push_back("SetTargetComputer(" + FakePlatform::Narrow(computer) + ")");
   return fake_.setTargetComputerResult;
@@ -74,13 +67,41 @@ HResult FakeScheduler::SetTargetComputer(const char16_t* computer) {
 HResult FakeScheduler::Activate(const char16_t* name, const Guid& iid, ITask** item) {
   const std::string narrow = FakePlatform::Narrow(name);
   fake_.calls.push_back("Activate(" + narrow + ", " + GuidName(iid) + ")");
-  if (fake_.activateStoresObject) {
-    auto* task = new FakeTask(fake_, narrow);
-    fake_.tasks_.push_back(task);
-    ++fake_.liveObjects;
-    *item = task;
-  }
+  if (fake_.activateStoresObject) fake_.HandOut<FakeTask>(item, narrow);
   return fake_.activateResult;
+}
+
+HResult FakeRegisteredTask::get_LastRunTime(double* lastRun) {
+  fake_.calls.push_back("get_LastRunTime(" + name_ + ")");
+  if (fake_.fillRegisteredLastRun) *lastRun = fake_.registeredLastRun;
+  return fake_.lastRunTimeResult;
+}
+
+HResult FakeRegisteredTask::get_LastTaskResult(std::int32_t* result) {
+  fake_.calls.push_back("get_LastTaskResult(" + name_ + ")");
+  if (fake_.fillLastTaskResult) *result = fake_.lastTaskResult;
+  return fake_.fillLastTaskResult ? 0 : static_cast<HResult>(0x80004001);  // E_NOTIMPL
+}
+
+HResult FakeTaskFolder::GetTask(std::u16string_view name, IRegisteredTask** task) {
+  const std::string narrow = FakePlatform::Narrow(name);
+  fake_.calls.push_back("GetTask(" + narrow + ")");
+  if (fake_.getTaskResult >= 0) fake_.HandOut<FakeRegisteredTask>(task, "registered " + narrow);
+  return fake_.getTaskResult;
+}
+
+HResult FakeTaskService::Connect(std::u16string_view serverName, std::u16string_view user,
+                                 std::u16string_view domain, std::u16string_view password) {
+  fake_.calls.push_back("Connect(" + Optional(serverName) + ", " + Optional(user) + ", " +
+                        Optional(domain) + ", " + Optional(password) + ")");
+  return fake_.serviceConnectResult;
+}
+
+HResult FakeTaskService::GetFolder(std::u16string_view path, ITaskFolder** folder) {
+  const std::string narrow = FakePlatform::Narrow(path);
+  fake_.calls.push_back("GetFolder(" + narrow + ")");
+  if (fake_.getFolderResult >= 0) fake_.HandOut<FakeTaskFolder>(folder, "folder " + narrow);
+  return fake_.getFolderResult;
 }
 
 HResult FakePlatform::CoInitialize() {
@@ -90,18 +111,32 @@ HResult FakePlatform::CoInitialize() {
 
 void FakePlatform::CoUninitialize() { calls.push_back("CoUninitialize"); }
 
+namespace {
+
+std::string CreationCall(const Guid& clsid, CountedObject* outer, std::uint32_t context,
+                         const Guid& iid) {
+  return "CoCreateInstance(" + GuidName(clsid) + ", " + (outer ? "outer" : "null") + ", " +
+         std::to_string(context) + ", " + GuidName(iid) + ")";
+}
+
+}  // namespace
+
 HResult FakePlatform::CoCreateInstance(const Guid& clsid, CountedObject* outer,
                                        std::uint32_t context, const Guid& iid,
                                        ITaskScheduler** object) {
-  calls.push_back("CoCreateInstance(" + GuidName(clsid) + ", " + (outer ? "outer" : "null") +
-                  ", " + std::to_string(context) + ", " + GuidName(iid) + ")");
+  calls.push_back(CreationCall(clsid, outer, context, iid));
   if (coCreateInstanceStoresObject && (coCreateInstanceResult >= 0)) {
-    auto* scheduler = new FakeScheduler(*this);
-    schedulers_.push_back(scheduler);
-    ++liveObjects;
-    *object = scheduler;
+    HandOut<FakeScheduler>(object);
   }
   return coCreateInstanceResult;
+}
+
+HResult FakePlatform::CoCreateInstance(const Guid& clsid, CountedObject* outer,
+                                       std::uint32_t context, const Guid& iid,
+                                       ITaskService** object) {
+  calls.push_back(CreationCall(clsid, outer, context, iid));
+  if (serviceCreateResult >= 0) HandOut<FakeTaskService>(object);
+  return serviceCreateResult;
 }
 
 void FakePlatform::SetRemoteLogin(std::string_view userName) {

@@ -7,7 +7,9 @@
 #include <cstdint>
 #include <deque>
 #include <map>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/platform.h"
@@ -16,32 +18,61 @@ namespace runwarden::testing {
 
 class FakePlatform;
 
-// A counted fake object; every AddRef and Release is recorded with the count after it.
-class FakeTask final : public ITask {
+// What every fake platform object is to the fake that owns it.
+class FakeObject {
  public:
-  FakeTask(FakePlatform& fake, std::string name) : fake_(fake), name_(std::move(name)) {}
-  std::uint32_t AddRef() override;
-  std::uint32_t Release() override;
-  HResult GetMostRecentRunTime(SystemTime* lastRun) override;
-  HResult GetExitCode(std::uint32_t* exitCode) override;
+  virtual ~FakeObject() = default;
+};
+
+// A counted fake object; every AddRef and Release is recorded with the object's name and
+// the count after it, and the last Release counts the object as no longer live.
+template <class Interface>
+class FakeCounted : public Interface, public FakeObject {
+ public:
+  FakeCounted(FakePlatform& fake, std::string name) : fake_(fake), name_(std::move(name)) {}
+  std::uint32_t AddRef() final;
+  std::uint32_t Release() final;
   std::uint32_t count = 1;
 
- private:
+ protected:
   FakePlatform& fake_;
   std::string name_;
 };
 
-class FakeScheduler final : public ITaskScheduler {
+class FakeTask final : public FakeCounted<ITask> {
  public:
-  explicit FakeScheduler(FakePlatform& fake) : fake_(fake) {}
-  std::uint32_t AddRef() override;
-  std::uint32_t Release() override;
+  using FakeCounted::FakeCounted;
+  HResult GetMostRecentRunTime(SystemTime* lastRun) override;
+  HResult GetExitCode(std::uint32_t* exitCode) override;
+};
+
+class FakeScheduler final : public FakeCounted<ITaskScheduler> {
+ public:
+  explicit FakeScheduler(FakePlatform& fake) : FakeCounted(fake, "scheduler") {}
   HResult SetTargetComputer(const char16_t* computer) override;
   HResult Activate(const char16_t* name, const Guid& iid, ITask** item) override;
-  std::uint32_t count = 1;
+};
 
- private:
-  FakePlatform& fake_;
+// Task Scheduler 2.0: named "registered NAME", "folder PATH" and "service" in `calls`.
+class FakeRegisteredTask final : public FakeCounted<IRegisteredTask> {
+ public:
+  using FakeCounted::FakeCounted;
+  HResult get_LastRunTime(double* lastRun) override;
+  HResult get_LastTaskResult(std::int32_t* result) override;
+};
+
+class FakeTaskFolder final : public FakeCounted<ITaskFolder> {
+ public:
+  using FakeCounted::FakeCounted;
+  HResult GetTask(std::u16string_view name, IRegisteredTask** task) override;
+};
+
+class FakeTaskService final : public FakeCounted<ITaskService> {
+ public:
+  explicit FakeTaskService(FakePlatform& fake) : FakeCounted(fake, "service") {}
+  HResult Connect(std::u16string_view serverName, std::u16string_view user,
+                  std::u16string_view domain, std::u16string_view password) override;
+  HResult GetFolder(std::u16string_view path, ITaskFolder** folder) override;
 };
 
 class FakePlatform final : public ComRuntime,
@@ -84,6 +115,24 @@ class FakePlatform final : public ComRuntime,
   std::uint32_t exitCode = 0;
   bool fillExitCode = true;
   HResult getExitCodeResult = 0;
+  // Task Scheduler 2.0: not there unless a test makes it (REGDB_E_CLASSNOTREG, as on
+  // Windows before Vista). The other calls succeed; objects are stored on codes >= 0.
+  HResult serviceCreateResult = static_cast<HResult>(0x80040154);
+  HResult serviceConnectResult = 0;
+  HResult getFolderResult = 0;
+  HResult getTaskResult = 0;
+  double registeredLastRun = 0;  // a DATE
+  HResult lastRunTimeResult = 0;
+  bool fillRegisteredLastRun = true;
+  std::int32_t lastTaskResult = 0;
+  bool fillLastTaskResult = true;  // false: E_NOTIMPL without a value, as Wine answers
+
+  // Task Scheduler 1.0 answers v1Answer and stores nothing; 2.0 is there and finds tasks.
+  void KnowTasksOnlyThrough2(HResult v1Answer = static_cast<HResult>(0x80070002)) {
+    activateResult = v1Answer;
+    activateStoresObject = false;
+    serviceCreateResult = 0;
+  }
   bool logonSucceeds = true;
   TokenHandle logonToken = 0x44;
   bool impersonateSucceeds = true;
@@ -104,6 +153,8 @@ class FakePlatform final : public ComRuntime,
   void CoUninitialize() override;
   HResult CoCreateInstance(const Guid& clsid, CountedObject* outer, std::uint32_t context,
                            const Guid& iid, ITaskScheduler** object) override;
+  HResult CoCreateInstance(const Guid& clsid, CountedObject* outer, std::uint32_t context,
+                           const Guid& iid, ITaskService** object) override;
   void SetRemoteLogin(std::string_view userName) override;
   // --- WideText: bytes are taken as Latin-1 ---
   int MultiByteToWideChar(std::uint32_t codePage, std::uint32_t flags, const char* bytes,
@@ -139,15 +190,37 @@ class FakePlatform final : public ComRuntime,
   std::uint32_t CharUpperBuffA(char* text, std::uint32_t length) override;
   std::map<unsigned char, unsigned char> upperCase;
 
-  static std::string Narrow(const char16_t* text);
+  // Units up to 0xFF as that byte (the fake's own conversion is Latin-1), others in UTF-8.
+  static std::string Narrow(std::u16string_view text);
+
+  // A new live object owned by the fake, stored in *object.
+  template <class Fake, class Interface, class... Arguments>
+  void HandOut(Interface** object, Arguments&&... arguments) {
+    auto* made = new Fake(*this, std::forward<Arguments>(arguments)...);
+    objects_.emplace_back(made);
+    ++liveObjects;
+    *object = made;
+  }
 
  private:
-  friend class FakeTask;
-  friend class FakeScheduler;
   Platform platform_;
-  std::vector<FakeTask*> tasks_;
-  std::vector<FakeScheduler*> schedulers_;
+  std::vector<std::unique_ptr<FakeObject>> objects_;
 };
+
+template <class Interface>
+std::uint32_t FakeCounted<Interface>::AddRef() {
+  ++count;
+  fake_.calls.push_back("AddRef(" + name_ + ")=" + std::to_string(count));
+  return count;
+}
+
+template <class Interface>
+std::uint32_t FakeCounted<Interface>::Release() {
+  --count;
+  fake_.calls.push_back("Release(" + name_ + ")=" + std::to_string(count));
+  if (count == 0) --fake_.liveObjects;
+  return count;
+}
 
 std::string GuidName(const Guid& guid);
 

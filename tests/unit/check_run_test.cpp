@@ -252,6 +252,92 @@ TEST(CheckRun, RemoteCheckUnderAnAccountCallsInOrder) {
                    "Release(scheduler)=0", "RevertToSelf", "CloseHandle(68)", "CoUninitialize"}));
 }
 
+// The same situation through Task Scheduler 1.0 and, for a task that only 2.0 knows,
+// through 2.0: the same line and status.
+TEST(CheckRun, ATaskFoundThrough2GetsTheLinesOfA1Task) {
+  const Arguments today{"-task:\\Backup\\Nightly", "-timeframe:today"};
+  const Arguments ignoring{"-task:\\Backup\\Nightly", "-timeframe:today", "-ignoreres"};
+  const auto date = [](const SystemTime& t) { return DateTimeFromSystemTime(t); };
+  const SystemTime lateYesterday = At(2026, 12, 6, 23);
+  const HResult hasNotRun = 0x41303;
+  const struct {
+    Arguments arguments;
+    SystemTime record;  // 1.0
+    std::uint32_t exitCode;
+    double lastRun;  // 2.0
+    HResult lastRunResult;
+    std::int32_t taskResult;
+    CheckStatus status;
+    std::string line;
+    const char* reason;
+  } cases[] = {
+      {today, kTwoToday, 0, date(kTwoToday), 0, 0, CheckStatus::Ok, Ok("12/7/26 2:00:00 am"), "a run today"},
+      {today, lateYesterday, 0, date(lateYesterday), 0, 0, CheckStatus::Bad, Bad("12/6/26 11:00:00 pm"),
+       "a run before the window"},
+      {today, kTwoToday, 3, date(kTwoToday), 0, 3, CheckStatus::Bad,
+       Bad("12/7/26 2:00:00 am Last Result : 3"), "a non-zero result"},
+      {ignoring, kTwoToday, 3, date(kTwoToday), 0, 3, CheckStatus::Ok, Ok("12/7/26 2:00:00 am"),
+       "a non-zero result ignored"},
+      {today, lateYesterday, 3, date(lateYesterday), 0, 3, CheckStatus::Bad,
+       Bad("12/6/26 11:00:00 pm"), "outside the window: the window's text only"},
+      {today, kTwoToday, 0xC0000005, date(kTwoToday), 0, static_cast<std::int32_t>(0xC0000005),
+       CheckStatus::Bad, Bad("12/7/26 2:00:00 am Last Result : 3221225477"), "top bit set"},
+      {today, kTwoToday, 0, date(kTwoToday), 0, 0x41301, CheckStatus::Ok, Ok("12/7/26 2:00:00 am"),
+       "2.0: still running is no failure of the run that began today"},
+      {today, SystemTime{}, 0, 0, hasNotRun, hasNotRun, CheckStatus::Unknown,
+       Unknown("Invalid argument to date encode"), "never ran"},
+      {ignoring, SystemTime{}, 0, date(At(1999, 11, 30)), 0, hasNotRun, CheckStatus::Unknown,
+       Unknown("Invalid argument to date encode"), "2.0: a result of not yet run is never ran"},
+      {today, At(10000, 1, 1), 0, date(At(9999, 12, 31)) + 1, 0, 0, CheckStatus::Unknown,
+       Unknown("Invalid argument to date encode"), "a run time that is no valid date"},
+  };
+  for (const auto& c : cases) {
+    const CheckRun v1(c.arguments, [&](FakePlatform& f) {
+      f.lastRunTime = c.record;
+      f.exitCode = c.exitCode;
+    });
+    const CheckRun v2(c.arguments, [&](FakePlatform& f) {
+      f.KnowTasksOnlyThrough2(static_cast<HResult>(0x80070003));
+      f.registeredLastRun = c.lastRun;
+      f.lastRunTimeResult = c.lastRunResult;
+      f.lastTaskResult = c.taskResult;
+    });
+    for (const CheckRun* run : {&v1, &v2}) {
+      EXPECT_EQ(run->ResultLine(), c.line) << c.reason;
+      EXPECT_EQ(run->status, c.status) << c.reason;
+      ExpectOneResultLineAndNothingLeft(*run, c.reason);
+    }
+    EXPECT_EQ(CountOf(v2.fake.calls, "GetTask(Nightly)"), 1) << c.reason;
+  }
+}
+
+TEST(CheckRun, RemoteCheckOfA2TaskUnderAnAccountCallsInOrder) {
+  const CheckRun run({"-task:\\Backup\\Nightly", "-timeframe:yesterday", "-host:srv",
+                      "-user:EXAMPLE\\backup", "-pswd:secret", "-remotegmt:-300"},
+                     [](FakePlatform& f) {
+                       f.KnowTasksOnlyThrough2(static_cast<HResult>(0x80070003));
+                       f.standardBias = -60;
+                       f.registeredLastRun = DateTimeFromSystemTime(At(2026, 12, 6, 2));
+                     });
+  EXPECT_EQ(run.ResultLine(), Ok("12/6/26 8:00:00 am"));  // 02:00 at GMT-5 is 08:00 at GMT+1
+  EXPECT_EQ(run.fake.calls,
+            (Calls{"GetTimeZoneInformation", "CoInitialize",
+                   "LogonUserA(backup, EXAMPLE, secret, 9, 0)", "ImpersonateLoggedOnUser(68)",
+                   "WNetAddConnection2A(\\\\srv, secret, EXAMPLE\\backup, 0)",
+                   "SetRemoteLogin(backup)",
+                   "CoCreateInstance(CLSID_CTaskScheduler, null, 1, IID_ITaskScheduler)",
+                   "MultiByteToWideChar(0, 0, 5, 5)", "SetTargetComputer(\\\\srv)",
+                   "MultiByteToWideChar(0, 0, 15, 15)", "Activate(\\Backup\\Nightly, IID_ITask)",
+                   "CoCreateInstance(CLSID_TaskScheduler, null, 1, IID_ITaskService)",
+                   "MultiByteToWideChar(0, 0, 5, 5)", "Connect(srv, <empty>, <empty>, <empty>)",
+                   "MultiByteToWideChar(0, 0, 15, 15)", "GetFolder(\\Backup)", "GetTask(Nightly)",
+                   "AddRef(registered Nightly)=2", "Release(registered Nightly)=1",
+                   "get_LastRunTime(registered Nightly)", "GetLocalTime",
+                   "get_LastTaskResult(registered Nightly)", "Release(registered Nightly)=0",
+                   "Release(folder \\Backup)=0", "Release(service)=0", "Release(scheduler)=0",
+                   "RevertToSelf", "CloseHandle(68)", "CoUninitialize"}));
+}
+
 TEST(CheckRun, ExitCodeIsReadAlsoWhenTheWindowFailed) {
   const CheckRun run({"-task:Backup", "-timeframe:yesterday"},
                      [](FakePlatform& f) { f.exitCode = 1; });
@@ -276,9 +362,10 @@ TEST(CheckRun, CleanUpOrderWhenTheCheckFails) {
          f.activateResult = static_cast<HResult>(0x80070002);
          f.activateStoresObject = false;
        },
-       {"Activate(Backup, IID_ITask)", "Release(scheduler)=0", "RevertToSelf", "CloseHandle(68)",
-        "CoUninitialize"},
-       "task not found"},
+       {"Activate(Backup, IID_ITask)",
+        "CoCreateInstance(CLSID_TaskScheduler, null, 1, IID_ITaskService)",
+        "Release(scheduler)=0", "RevertToSelf", "CloseHandle(68)", "CoUninitialize"},
+       "task not found, and no Task Scheduler 2.0 to ask"},
       {[](FakePlatform& f) { f.lastRunTime = SystemTime{}; },
        {"GetMostRecentRunTime(Backup)", "Release(Backup)=1", "Release(Backup)=0",
         "Release(scheduler)=0", "RevertToSelf", "CloseHandle(68)", "CoUninitialize"},

@@ -1,16 +1,21 @@
 // Test fixture for the Windows end-to-end tests: makes a Task Scheduler 1.0 task and gives
-// it a recorded last run, independently of the program under test (it uses the platform
-// SDK's own interface declarations).
+// it a recorded last run, or registers a Task Scheduler 2.0 task, independently of the
+// program under test (it uses the platform SDK's own interface declarations).
 //
 //   task_fixture NAME never                                 a task that has never run
 //   task_fixture NAME EXITCODE YEAR MONTH DAY HOUR MIN SEC  last run at that local time
+//   task_fixture --v2 PATH                                  a 2.0 task, e.g. \Backup\Nightly
 //
-// The task is saved through IPersistFile; its recorded state is then written into the
-// fixed-length section of the saved .job file, which the scheduler reads back.
+// The 1.0 task is saved through IPersistFile; its recorded state is then written into the
+// fixed-length section of the saved .job file, which the scheduler reads back. The 2.0 task
+// is registered from task XML in its folder, which is made first, level by level.
 #include "platform/win/windows_api_win.h"
 
 #include <mstask.h>
 #include <objbase.h>
+#include <taskschd.h>
+
+#include "sdk_texts.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -26,14 +31,6 @@ constexpr DWORD kStatusReady = 0x00041300;
 int Fail(const char* step, HRESULT result) {
   std::fprintf(stderr, "task_fixture: %s failed: %08lX\n", step, static_cast<unsigned long>(result));
   return 1;
-}
-
-std::wstring Wide(const char* text) {
-  const int units = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(units), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, text, -1, wide.data(), units);
-  wide.resize(static_cast<std::size_t>(units > 0 ? units - 1 : 0));
-  return wide;
 }
 
 bool WriteAt(HANDLE file, DWORD offset, const void* data, DWORD size) {
@@ -66,9 +63,64 @@ HRESULT SaveNewTask(ITaskScheduler* scheduler, const std::wstring& name, std::ws
   return result;
 }
 
+// One trigger far ahead and one program: enough for the scheduler to keep the task.
+const wchar_t kTaskXml[] =
+    L"<?xml version=\"1.0\"?>"
+    L"<Task version=\"1.2\" xmlns=\"http://schemas.microsoft.com/windows/2004/02/mit/task\">"
+    L"<Triggers><TimeTrigger><StartBoundary>2099-01-01T00:00:00</StartBoundary></TimeTrigger>"
+    L"</Triggers><Actions><Exec><Command>C:\\windows\\system32\\cmd.exe</Command></Exec>"
+    L"</Actions></Task>";
+
+// The folder of that task path, each missing level made from the root.
+HRESULT OpenFolder(ITaskService* service, const std::wstring& path, ITaskFolder** folder) {
+  ITaskFolder* root = nullptr;
+  HRESULT result = service->GetFolder(Bstr(L"\\").get(), &root);
+  if (FAILED(result)) return result;
+  root->AddRef();
+  *folder = root;
+  for (std::size_t end = path.find(L'\\', 1); SUCCEEDED(result) && end != std::wstring::npos;
+       end = path.find(L'\\', end + 1)) {
+    (*folder)->Release();
+    *folder = nullptr;
+    const Bstr level(path.substr(0, end));
+    result = service->GetFolder(level.get(), folder);
+    if (FAILED(result)) result = root->CreateFolder(level.get(), VARIANT{}, folder);
+  }
+  root->Release();
+  return result;
+}
+
+int RegisterV2Task(const std::wstring& path) {
+  ITaskService* service = nullptr;
+  HRESULT result = CoCreateInstance(CLSID_TaskScheduler, nullptr, CLSCTX_INPROC_SERVER,
+                                    IID_ITaskService, reinterpret_cast<void**>(&service));
+  if (FAILED(result)) return Fail("CoCreateInstance of the 2.0 scheduler", result);
+  result = service->Connect(VARIANT{}, VARIANT{}, VARIANT{}, VARIANT{});
+  ITaskFolder* folder = nullptr;
+  if (SUCCEEDED(result)) result = OpenFolder(service, path, &folder);
+  if (SUCCEEDED(result)) {
+    IRegisteredTask* task = nullptr;
+    result = folder->RegisterTask(Bstr(path.substr(path.rfind(L'\\') + 1)).get(),
+                                  Bstr(kTaskXml).get(), TASK_CREATE_OR_UPDATE, VARIANT{},
+                                  VARIANT{}, TASK_LOGON_NONE, VARIANT{}, &task);
+    if (task) task->Release();
+    folder->Release();
+  }
+  service->Release();
+  return FAILED(result) ? Fail("registering the 2.0 task", result) : 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 3 && std::string(argv[1]) == "--v2") {
+    if (FAILED(CoInitialize(nullptr))) return Fail("CoInitialize", E_FAIL);
+    std::wstring path = Wide(argv[2]);
+    if (path.empty() || path[0] != L'\\') path.insert(0, 1, L'\\');
+    const int status = RegisterV2Task(path);
+    CoUninitialize();
+    return status;
+  }
   const bool never = argc == 3 && std::string(argv[2]) == "never";
   if (!never && argc != 9) {
     std::fprintf(stderr, "usage: task_fixture NAME never | NAME EXITCODE Y M D h m s\n");

@@ -17,4 +17,10 @@ HResult LinuxComRuntime::CoCreateInstance(const Guid& clsid, CountedObject*, std
   return CreateSystemdScheduler(remoteLogin_, object);
 }
 
+HResult LinuxComRuntime::CoCreateInstance(const Guid&, CountedObject*, std::uint32_t, const Guid&,
+                                          ITaskService** object) {
+  *object = nullptr;
+  return kClassNotRegistered;
+}
+
 }  // namespace runwarden

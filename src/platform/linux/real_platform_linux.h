@@ -35,6 +35,9 @@ class LinuxComRuntime final : public ComRuntime {
   void CoUninitialize() override {}
   HResult CoCreateInstance(const Guid& clsid, CountedObject* outer, std::uint32_t context,
                            const Guid& iid, ITaskScheduler** object) override;
+  // No Task Scheduler 2.0: class not registered, as on Windows before Vista.
+  HResult CoCreateInstance(const Guid& clsid, CountedObject* outer, std::uint32_t context,
+                           const Guid& iid, ITaskService** object) override;
   void SetRemoteLogin(std::string_view userName) override { remoteLogin_ = userName; }
 
  private:

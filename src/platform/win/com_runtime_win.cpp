@@ -1,10 +1,14 @@
-// The COM run-time of Windows and the Task Scheduler 1.0 objects behind the portable
-// interfaces.
+// The COM run-time of Windows and the Task Scheduler 1.0 and 2.0 objects behind the
+// portable interfaces.
 #include "platform/win/windows_api_win.h"
 
 #include <objbase.h>
+#include <oleauto.h>
+#include <taskschd.h>
 
 #include <new>
+#include <string_view>
+#include <type_traits>
 
 #include "platform/win/real_platform_win.h"
 #include "platform/win/task_scheduler_v1_win.h"
@@ -14,7 +18,17 @@ namespace {
 
 namespace v1 = task_scheduler_v1;
 
+// The Task Scheduler 2.0 interfaces as the SDK header declares them, in their published
+// vtable order (the four IDispatch methods first).
+namespace v2 {
+using ::IRegisteredTask;
+using ::ITaskFolder;
+using ::ITaskService;
+}  // namespace v2
+
 static_assert(sizeof(DWORD) == sizeof(std::uint32_t));
+static_assert(sizeof(LONG) == sizeof(std::int32_t));
+static_assert(std::is_same_v<DATE, double>);
 static_assert(sizeof(wchar_t) == sizeof(char16_t));
 
 // Presents one real COM object as a portable interface. Every AddRef and Release is passed
@@ -103,6 +117,104 @@ class SchedulerAdapter final : public CountedAdapter<ITaskScheduler, v1::ITaskSc
   }
 };
 
+BSTR AllocBstr(std::u16string_view text) {
+  return ::SysAllocStringLen(reinterpret_cast<const OLECHAR*>(text.data()),
+                             static_cast<UINT>(text.size()));
+}
+
+// A BSTR copy of a text for the length of one call; none when memory ran out.
+class CallBstr {
+ public:
+  explicit CallBstr(std::u16string_view text) : bstr_(AllocBstr(text)) {}
+  CallBstr(const CallBstr&) = delete;
+  CallBstr& operator=(const CallBstr&) = delete;
+  ~CallBstr() { ::SysFreeString(bstr_); }
+
+  BSTR Get() const { return bstr_; }
+  explicit operator bool() const { return bstr_ != nullptr; }
+
+ private:
+  BSTR bstr_;
+};
+
+// An optional argument for one call: an empty text is an empty VARIANT, any other a BSTR
+// VARIANT that this object frees.
+class CallVariant {
+ public:
+  explicit CallVariant(std::u16string_view text) : variant_{} {  // VT_EMPTY
+    if (text.empty()) return;
+    variant_.bstrVal = AllocBstr(text);
+    if (variant_.bstrVal) variant_.vt = VT_BSTR;
+    failed_ = !variant_.bstrVal;
+  }
+  CallVariant(const CallVariant&) = delete;
+  CallVariant& operator=(const CallVariant&) = delete;
+  ~CallVariant() { ::VariantClear(&variant_); }
+
+  const VARIANT& Get() const { return variant_; }
+  bool Failed() const { return failed_; }
+
+ private:
+  VARIANT variant_;
+  bool failed_ = false;
+};
+
+class RegisteredTaskAdapter final : public CountedAdapter<IRegisteredTask, v2::IRegisteredTask> {
+ public:
+  using CountedAdapter::CountedAdapter;
+
+  // Copied in and back, as for 1.0: what the platform leaves untouched comes back unchanged.
+  HResult get_LastRunTime(double* lastRun) override {
+    DATE date = *lastRun;
+    const HRESULT result = real_->get_LastRunTime(&date);
+    *lastRun = date;
+    return result;
+  }
+
+  HResult get_LastTaskResult(std::int32_t* result) override {
+    LONG value = *result;
+    const HRESULT called = real_->get_LastTaskResult(&value);
+    *result = value;
+    return called;
+  }
+};
+
+class TaskFolderAdapter final : public CountedAdapter<ITaskFolder, v2::ITaskFolder> {
+ public:
+  using CountedAdapter::CountedAdapter;
+
+  HResult GetTask(std::u16string_view name, IRegisteredTask** task) override {
+    *task = nullptr;
+    const CallBstr path(name);
+    if (!path) return E_OUTOFMEMORY;
+    v2::IRegisteredTask* registered = nullptr;
+    const HRESULT result = real_->GetTask(path.Get(), &registered);
+    return Adapt<RegisteredTaskAdapter>(result, registered, task);
+  }
+};
+
+class TaskServiceAdapter final : public CountedAdapter<ITaskService, v2::ITaskService> {
+ public:
+  using CountedAdapter::CountedAdapter;
+
+  HResult Connect(std::u16string_view serverName, std::u16string_view user,
+                  std::u16string_view domain, std::u16string_view password) override {
+    const CallVariant server(serverName), account(user), accountDomain(domain), secret(password);
+    if (server.Failed() || account.Failed() || accountDomain.Failed() || secret.Failed())
+      return E_OUTOFMEMORY;
+    return real_->Connect(server.Get(), account.Get(), accountDomain.Get(), secret.Get());
+  }
+
+  HResult GetFolder(std::u16string_view path, ITaskFolder** folder) override {
+    *folder = nullptr;
+    const CallBstr folderPath(path);
+    if (!folderPath) return E_OUTOFMEMORY;
+    v2::ITaskFolder* real = nullptr;
+    const HRESULT result = real_->GetFolder(folderPath.Get(), &real);
+    return Adapt<TaskFolderAdapter>(result, real, folder);
+  }
+};
+
 }  // namespace
 
 HResult WindowsComRuntime::CoInitialize() { return ::CoInitialize(nullptr); }
@@ -121,6 +233,18 @@ HResult WindowsComRuntime::CoCreateInstance(const Guid& clsid, CountedObject* ou
   const HRESULT result = ::CoCreateInstance(v1::WindowsGuid(clsid), nullptr, context,
                                             v1::WindowsGuid(iid), &created);
   return Adapt<SchedulerAdapter>(result, static_cast<v1::ITaskScheduler*>(created), object);
+}
+
+HResult WindowsComRuntime::CoCreateInstance(const Guid& clsid, CountedObject* outer,
+                                            std::uint32_t context, const Guid& iid,
+                                            ITaskService** object) {
+  *object = nullptr;
+  if (outer) return CLASS_E_NOAGGREGATION;
+  if (!(iid == IID_ITaskService)) return E_NOINTERFACE;
+  void* created = nullptr;
+  const HRESULT result = ::CoCreateInstance(v1::WindowsGuid(clsid), nullptr, context,
+                                            v1::WindowsGuid(iid), &created);
+  return Adapt<TaskServiceAdapter>(result, static_cast<v2::ITaskService*>(created), object);
 }
 
 }  // namespace runwarden

@@ -27,6 +27,8 @@ class WindowsComRuntime final : public ComRuntime {
   void CoUninitialize() override;
   HResult CoCreateInstance(const Guid& clsid, CountedObject* outer, std::uint32_t context,
                            const Guid& iid, ITaskScheduler** object) override;
+  HResult CoCreateInstance(const Guid& clsid, CountedObject* outer, std::uint32_t context,
+                           const Guid& iid, ITaskService** object) override;
 };
 
 class WindowsWideText final : public WideText {
