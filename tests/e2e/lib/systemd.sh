@@ -89,6 +89,13 @@ testbed_property() {
     "org.freedesktop.systemd1.$2" "$3" | cut -d' ' -f2- | tr -d '"'
 }
 
+# A service's last start: ExecMainStartTimestamp, microseconds since the epoch.
+testbed_last_start() { testbed_property "$1" Service ExecMainStartTimestamp; }
+
+# Microseconds since the epoch as runwarden writes a last run in the C locale:
+# m/d/yy h:mm:ss am/pm.
+testbed_result_time() { LC_ALL=C date -d "@${1:0:-6}" "+%-m/%-d/%y %-I:%M:%S %P"; }
+
 testbed_stop() {
   if [[ -n $TESTBED_MANAGER_PID ]] && kill -0 "$TESTBED_MANAGER_PID" 2>/dev/null; then
     kill -CONT "$TESTBED_MANAGER_PID"  # in case a test stopped it
