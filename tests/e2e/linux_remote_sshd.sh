@@ -44,6 +44,10 @@ sshd_start
 # The monitoring account's ssh configuration: host aliases with their own ports, keys,
 # known hosts and connection sharing, all of which runwarden's ssh must honour.
 ssh-keygen -q -t ed25519 -N '' -C unauthorised -f "$HOME/.ssh/unauthorised_key"
+# A key that the server lets run nothing but the bridge, as README suggests.
+ssh-keygen -q -t ed25519 -N '' -C bridge-only -f "$HOME/.ssh/bridge_only_key"
+echo "restrict,command=\"systemd-stdio-bridge\" $(cat "$HOME/.ssh/bridge_only_key.pub")" \
+  >>"$SSHD_DIR/authorized_keys/monitor"
 cat >"$HOME/.ssh/config" <<EOF
 Host shared
   HostName 127.0.0.1
@@ -58,6 +62,11 @@ Host master-only
   User monitor
   ControlMaster auto
   ControlPath ~/.ssh/master-%C
+Host bridge-only
+  HostName 127.0.0.1
+  Port $SSHD_PORT
+  IdentityFile ~/.ssh/bridge_only_key
+  IdentitiesOnly yes
 Host wrong-key
   HostName 127.0.0.1
   Port $SSHD_PORT
@@ -116,6 +125,8 @@ run_checks() {
     -task:rw-missing -timeframe:10 "-host:$remote" -user:monitor
   run "a password is no ssh credential: the key still logs on" 0 "ScriptRes:Ok:$ok" \
     -task:rw-ok -timeframe:10 "-host:$remote" -user:monitor -pswd:secret
+  run "a key restricted to the bridge" 1 "ScriptRes:Bad:$fails Last Result : 3" \
+    -task:rw-fails -timeframe:10 -host:bridge-only -user:monitor
 
   # No local manager at all: the remote check needs none, the local one still fails as
   # it always has.
@@ -156,6 +167,10 @@ run_checks() {
   run "no systemd-stdio-bridge on the remote computer" 1 \
     "$(cannot_connect "127.0.0.1:$SSHD_NO_BRIDGE_PORT" 80004005)" \
     -task:rw-ok -timeframe:10 "-host:127.0.0.1:$SSHD_NO_BRIDGE_PORT" -user:monitor
+  mv /run/dbus/system_bus_socket "$TESTBED_DIR/system_bus_socket"
+  run "no system bus on the remote computer" 1 "$(cannot_connect "$remote" 80004005)" \
+    -task:rw-ok -timeframe:10 "-host:$remote" -user:monitor
+  mv "$TESTBED_DIR/system_bus_socket" /run/dbus/system_bus_socket
 
   # Connection sharing in the account's configuration. The first check opens the shared
   # connection, whose master stays in the background (ControlPersist): the check neither
