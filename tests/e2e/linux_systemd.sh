@@ -147,14 +147,7 @@ run_probe_checks() {
 }
 
 # run NAME EXPECTED_STATUS EXPECTED_LINE ARGS...: runs $program in the C locale.
-run() {
-  local name=$1 status=$2 line=$3
-  shift 3
-  LC_ALL=C timeout 60 "$program" "$@" >"$out" 2>"$out.err"
-  expect_status "$name" "$status" $?
-  expect_bytes "$name" "$line\n" "$out"
-  expect_bytes "$name (no error output)" "" "$out.err"
-}
+run() { expect_run "$1" "$2" "$3" "$program" "${@:4}"; }
 
 # Whole checks: the result line and the exit status.
 run_program_checks() {
@@ -212,16 +205,11 @@ run_program_checks() {
   expect_bytes "the silent ssh is ended" "" <(testbed_running '^sleep 60')
 }
 
-for build in linux asan; do
-  if [[ ! -x build/$build/runwarden ]]; then
-    # The sanitizer build is optional for a developer, never in CI.
-    [[ $build == asan && ${CI:-} != true ]] && continue
-    expect_status "build/$build present" yes no
-    continue
-  fi
-  run_probe_checks "$build"
-  run_program_checks "$build"
-done
+run_checks() {
+  run_probe_checks "$1"
+  run_program_checks "$1"
+}
+testbed_each_build run_checks
 
 # Nothing the probes started runs on: only the manager and its own services remain.
 expect_bytes "no process left behind" "" <(testbed_running '^(ssh|systemd-stdio-bridge|sleep) ')
