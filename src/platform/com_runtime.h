@@ -77,8 +77,8 @@ class ComRuntime {
   // the credentials there.
   virtual void SetRemoteLogin(std::string_view /*userName*/) {}
   // Whether the scheduler object made next will be pointed at another computer
-  // (SetTargetComputer) before it is used. A scheduler that otherwise connects to the
-  // local computer's when it is made (Linux) then leaves the local one alone, so that a
+  // (SetTargetComputer) before it is used. Where making the object would otherwise connect
+  // to the local computer's scheduler (Linux), the local one is then left alone, so that a
   // remote check needs nothing local; Windows ignores it.
   virtual void SetRemoteTarget(bool /*remote*/) {}
 };

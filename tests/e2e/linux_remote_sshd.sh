@@ -85,7 +85,10 @@ run() {
   expect_bytes "$1 (nothing left running)" "" <(leftovers)
 }
 
-cannot_connect() { printf 'ScriptRes:Bad:Cannot connect to computer: "\\\\\\\\%s"; Error Code: %s' "$1" "$2"; }
+# The line of a computer that was not reached: HOST CODE.
+cannot_connect() {
+  printf 'ScriptRes:Bad:Cannot connect to computer: "\\\\\\\\%s"; Error Code: %s' "$1" "$2"
+}
 logins() { grep -c '^Accepted publickey for monitor' "$SSHD_DIR/sshd.log"; }
 
 run_checks() {
@@ -127,7 +130,8 @@ run_checks() {
   ssh-keygen -q -R "[localhost]:$SSHD_PORT" >/dev/null 2>&1
   run "unknown host key" 1 "$(cannot_connect "localhost:$SSHD_PORT" 80070005)" \
     -task:rw-ok -timeframe:10 "-host:localhost:$SSHD_PORT" -user:monitor
-  ssh -o StrictHostKeyChecking=accept-new -p "$SSHD_PORT" monitor@localhost true </dev/null 2>/dev/null
+  ssh -o StrictHostKeyChecking=accept-new -p "$SSHD_PORT" monitor@localhost true \
+    </dev/null 2>/dev/null
   run "host key trusted first with ssh" 0 "ScriptRes:Ok:$ok" \
     -task:rw-ok -timeframe:10 "-host:localhost:$SSHD_PORT" -user:monitor
   ssh-keygen -q -R "[localhost]:$SSHD_PORT" >/dev/null 2>&1
@@ -163,7 +167,8 @@ run_checks() {
   expect_status "shared connection, first check" 0 "$status"
   expect_bytes "shared connection, first check" "ScriptRes:Ok:$ok\n" "$out"
   expect_bytes "shared connection, first check (no error output)" "" "$out.err"
-  ((SECONDS - started < 20)) || expect_status "the reader's pipe closed at once" "<20" $((SECONDS - started))
+  ((SECONDS - started < 20)) ||
+    expect_status "the reader's pipe closed at once" "<20" $((SECONDS - started))
   expect_run "shared connection, next check" 1 "ScriptRes:Bad:$fails Last Result : 3" \
     "$program" -task:rw-fails -timeframe:10 -host:shared
   expect_status "shared connection: one login for both checks" $((before + 1)) "$(logins)"

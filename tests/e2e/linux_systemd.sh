@@ -110,13 +110,16 @@ probe_check() {
 run_probe_checks() {
   probe=$PWD/build/$1/systemd_backend_probe
   echo "-- build/$1"
-  probe_check "service that exited 0" 0 "$(probe_time "$(testbed_last_start rw-ok.service)") 0" rw-ok
-  probe_check "the same with its suffix" 0 "$(probe_time "$(testbed_last_start rw-ok.service)") 0" rw-ok.service
+  probe_check "service that exited 0" 0 "$(probe_time "$(testbed_last_start rw-ok.service)") 0" \
+    rw-ok
+  probe_check "the same with its suffix" 0 \
+    "$(probe_time "$(testbed_last_start rw-ok.service)") 0" rw-ok.service
   probe_check "timer that never fired: its service's run" 0 \
     "$(probe_time "$(testbed_last_start rw-ok.service)") 0" rw-ok.timer
-  probe_check "service that exited 3" 0 "$(probe_time "$(testbed_last_start rw-fails.service)") 3" rw-fails
-  probe_check "service killed by SIGKILL" 0 "$(probe_time "$(testbed_last_start rw-killed.service)") 137" \
-    rw-killed
+  probe_check "service that exited 3" 0 \
+    "$(probe_time "$(testbed_last_start rw-fails.service)") 3" rw-fails
+  probe_check "service killed by SIGKILL" 0 \
+    "$(probe_time "$(testbed_last_start rw-killed.service)") 137" rw-killed
   probe_check "service whose later command failed" 0 \
     "$(probe_time "$(testbed_last_start rw-post-fails.service)") 1" rw-post-fails
   probe_check "timer name resolves to its service" 0 "$(probe_time "$job_start") 4" rw-nightly.timer
@@ -142,8 +145,8 @@ run_probe_checks() {
   probe_check "no host name left" 1 'Cannot connect to computer: "\\\\"; Error Code: 80070035' rw-ok ""
 
   env -u DBUS_SYSTEM_BUS_ADDRESS "$probe" rw-ok >"$out" 2>&1
-  expect_bytes "the standard system bus socket" "$(probe_time "$(testbed_last_start rw-ok.service)") 0\n" \
-    "$out"
+  expect_bytes "the standard system bus socket" \
+    "$(probe_time "$(testbed_last_start rw-ok.service)") 0\n" "$out"
 }
 
 # run NAME EXPECTED_STATUS EXPECTED_LINE ARGS...: runs $program in the C locale.

@@ -8,8 +8,8 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
-#include <sys/syscall.h>
 #include <sys/socket.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -123,7 +123,7 @@ int SshTunnel::Start(const std::vector<std::string>& arguments) {
   }
   pid_ = pid;
   // The system call, not glibc 2.36's pidfd_open, whose C++ declaration lacks C linkage.
-  // -1 on kernels before 5.3: waits then poll.
+  // -1 on kernels before 5.3, where the waits look every 10 ms instead.
   processHandle_ = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
   errorOutput_ = errorPipe[0];
   exitStatus_ = -1;

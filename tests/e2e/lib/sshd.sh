@@ -60,7 +60,8 @@ sshd_start() {
   chmod 700 "$HOME/.ssh"
   # This namespace's password database: root's home is the test bed's $HOME (ssh takes
   # ~/.ssh from there, not from $HOME), and "monitor" logs on as root.
-  sed "s|^root:\([^:]*\):0:0:\([^:]*\):[^:]*:|root:\1:0:0:\2:$HOME:|" /etc/passwd >"$SSHD_DIR/passwd"
+  sed "s|^root:\([^:]*\):0:0:\([^:]*\):[^:]*:|root:\1:0:0:\2:$HOME:|" /etc/passwd \
+    >"$SSHD_DIR/passwd"
   echo "monitor:x:0:0:monitoring login:$SSHD_DIR/monitor-home:/bin/sh" >>"$SSHD_DIR/passwd"
   mount --bind "$SSHD_DIR/passwd" /etc/passwd || testbed_unavailable "cannot bind /etc/passwd"
 
