@@ -70,6 +70,20 @@ closed_port=$(sshd_free_port)
 ok=$(testbed_result_time "$(testbed_last_start rw-ok.service)")
 fails=$(testbed_result_time "$(testbed_last_start rw-fails.service)")
 out=$TESTBED_DIR/out
+empty_bus_config=$TESTBED_DIR/empty-bus.conf
+cat >"$empty_bus_config" <<EOF
+<busconfig>
+  <type>system</type>
+  <listen>unix:path=$TESTBED_DIR/empty-bus</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow user="*"/>
+    <allow own="*"/>
+    <allow send_destination="*"/>
+    <allow receive_sender="*"/>
+  </policy>
+</busconfig>
+EOF
 
 # What a check may leave: nothing of ssh, no session of the server, no bridge (the
 # sessions are given a moment to end after their client has gone).
@@ -155,6 +169,17 @@ run_checks() {
   mv /run/dbus/system_bus_socket "$TESTBED_DIR/system_bus_socket"
   run "no system bus on the remote computer" 1 "$(cannot_connect "$remote" 80004005)" \
     -task:rw-ok -timeframe:10 "-host:$remote" -user:monitor
+  # A bus without a manager on it (and none to start): the bridge answers, the manager
+  # does not.
+  dbus-daemon --nofork --config-file="$empty_bus_config" 2>>"$TESTBED_DIR/empty-bus.log" &
+  local empty_bus=$!
+  for _ in $(seq 50); do [[ -S $TESTBED_DIR/empty-bus ]] && break; sleep 0.1; done
+  ln -s "$TESTBED_DIR/empty-bus" /run/dbus/system_bus_socket
+  run "no manager on the remote computer's bus" 1 "$(cannot_connect "$remote" 80041315)" \
+    -task:rw-ok -timeframe:10 "-host:$remote" -user:monitor
+  kill "$empty_bus"
+  wait "$empty_bus"
+  rm -f /run/dbus/system_bus_socket "$TESTBED_DIR/empty-bus"
   mv "$TESTBED_DIR/system_bus_socket" /run/dbus/system_bus_socket
 
   # Connection sharing in the account's configuration. The first check opens the shared
@@ -194,6 +219,15 @@ run_checks() {
   expect_bytes "server that never answers" "$(cannot_connect "$remote" 80070035)\n" "$out"
   expect_bytes "server that never answers (no error output)" "" "$out.err"
   expect_bytes "server that never answers (nothing left running)" "" <(leftovers)
+  # A remote manager that does not answer: the server and the bridge do, so the check
+  # must ask the manager itself to tell.
+  kill -STOP "$TESTBED_MANAGER_PID"
+  started=$SECONDS
+  expect_run "remote manager that does not answer" 1 "$(cannot_connect "$remote" 80070035)" \
+    "$program" -task:rw-ok.timer -timeframe:10 "-host:$remote" -user:monitor
+  ((SECONDS - started <= 30)) || expect_status "answer within 30 s" "<=30" $((SECONDS - started))
+  kill -CONT "$TESTBED_MANAGER_PID"
+  expect_bytes "remote manager that does not answer (nothing left running)" "" <(leftovers)
 }
 
 testbed_each_build run_checks

@@ -41,7 +41,7 @@ HResult ConnectLocalManager(sd_bus** connection) {
   sd_bus* bus = nullptr;
   int r = sd_bus_open_system(&bus);
   sd_bus_error error{};
-  if (r >= 0) r = ReachManager(bus, kLocalCallTimeout, &error);
+  if (r >= 0) r = ReachManager(bus, kLocalCallTimeout, false, &error);
   if (r < 0) {
     const HResult result = ResultOfBusFailure(r, error.name ? error.name : "", false);
     sd_bus_error_free(&error);
@@ -110,7 +110,7 @@ class SystemdScheduler final : public ITaskScheduler {
     sd_bus_set_trusted(bus, 1);  // no peer credentials travel through ssh
     sd_bus_error error{};
     r = sd_bus_start(bus);
-    if (r >= 0) r = ReachManager(bus, kRemoteCallTimeout, &error);
+    if (r >= 0) r = ReachManager(bus, kRemoteCallTimeout, true, &error);
     if (r < 0) {
       const HResult result = RemoteFailure(r, error, *tunnel);
       sd_bus_error_free(&error);
