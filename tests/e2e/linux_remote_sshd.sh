@@ -121,6 +121,9 @@ run_checks() {
   run "remote unit that does not exist" 1 \
     'ScriptRes:Bad:Cannot find task "rw-missing"; Error Code: 80070002' \
     -task:rw-missing -timeframe:10 "-host:$remote" -user:monitor
+  run "remote unit that is no task" 1 \
+    'ScriptRes:Bad:Cannot find task "default.target"; Error Code: 80004002' \
+    -task:default.target -timeframe:10 "-host:$remote" -user:monitor
   run "a password is no ssh credential: the key still logs on" 0 "ScriptRes:Ok:$ok" \
     -task:rw-ok -timeframe:10 "-host:$remote" -user:monitor -pswd:secret
   run "a key restricted to the bridge" 1 "ScriptRes:Bad:$fails Last Result : 3" \
@@ -160,7 +163,10 @@ run_checks() {
   expect_status "the first use recorded the host key" 1 \
     "$(grep -c . "$HOME/.ssh/known_hosts_first_use" 2>/dev/null)"
 
-  # Computers that cannot be reached, or that lack the bridge.
+  # No ssh on the monitoring host, computers that cannot be reached, or that lack the
+  # bridge.
+  expect_run "no ssh on the monitoring host" 1 "$(cannot_connect "$remote" 80004005)" \
+    env PATH=/nonexistent "$program" -task:rw-ok -timeframe:10 "-host:$remote" -user:monitor
   run "closed port" 1 "$(cannot_connect "127.0.0.1:$closed_port" 80070035)" \
     -task:rw-ok -timeframe:10 "-host:127.0.0.1:$closed_port" -user:monitor
   run "no systemd-stdio-bridge on the remote computer" 1 \
