@@ -111,6 +111,7 @@ std::string CheckTask(CheckSettings& settings, TimeFrameKind kind, Platform& pla
   CheckResources resources(platform, settings);
   NormaliseHostName(settings.HostName);
   UseAccount(settings, platform);
+  platform.com.SetRemoteTarget(!settings.HostName.empty());
 
   TSchedTasksHelper& helper = resources.CreateHelper();
   if (!helper.Connect(settings.HostName)) throw ESchedTasksHelperError(helper.ErrorText());

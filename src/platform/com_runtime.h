@@ -125,6 +125,11 @@ class ComRuntime {
   // computer (on Linux, as the SSH login); Windows ignores it, since impersonation carries
   // the credentials there.
   virtual void SetRemoteLogin(std::string_view /*userName*/) {}
+  // Whether the scheduler object made next will be pointed at another computer
+  // (SetTargetComputer) before it is used. Where making the object would otherwise connect
+  // to the local computer's scheduler (Linux), the local one is then left alone, so that a
+  // remote check needs nothing local; Windows ignores it.
+  virtual void SetRemoteTarget(bool /*remote*/) {}
 };
 
 }  // namespace runwarden

@@ -73,10 +73,9 @@ for unit in rw-ok rw-fails rw-killed rw-post-fails rw-job; do testbed_wait_finis
 
 # Microseconds since the epoch as the probe prints them, in local time.
 probe_time() { date -d "@${1:0:-6}" "+%Y-%m-%d %H:%M:%S.${1: -6:3}"; }
-start_of() { testbed_property "$1" Service ExecMainStartTimestamp; }
 
 trigger=$(testbed_property rw-nightly.timer Timer LastTriggerUSec)
-job_start=$(start_of rw-job.service)
+job_start=$(testbed_last_start rw-job.service)
 ((trigger > 0 && job_start >= trigger)) || expect_status "timer fired before its service" yes no
 
 # Remote computers through ssh. A stand-in ssh records its arguments and runs the remote
@@ -111,15 +110,18 @@ probe_check() {
 run_probe_checks() {
   probe=$PWD/build/$1/systemd_backend_probe
   echo "-- build/$1"
-  probe_check "service that exited 0" 0 "$(probe_time "$(start_of rw-ok.service)") 0" rw-ok
-  probe_check "the same with its suffix" 0 "$(probe_time "$(start_of rw-ok.service)") 0" rw-ok.service
+  probe_check "service that exited 0" 0 "$(probe_time "$(testbed_last_start rw-ok.service)") 0" \
+    rw-ok
+  probe_check "the same with its suffix" 0 \
+    "$(probe_time "$(testbed_last_start rw-ok.service)") 0" rw-ok.service
   probe_check "timer that never fired: its service's run" 0 \
-    "$(probe_time "$(start_of rw-ok.service)") 0" rw-ok.timer
-  probe_check "service that exited 3" 0 "$(probe_time "$(start_of rw-fails.service)") 3" rw-fails
-  probe_check "service killed by SIGKILL" 0 "$(probe_time "$(start_of rw-killed.service)") 137" \
-    rw-killed
+    "$(probe_time "$(testbed_last_start rw-ok.service)") 0" rw-ok.timer
+  probe_check "service that exited 3" 0 \
+    "$(probe_time "$(testbed_last_start rw-fails.service)") 3" rw-fails
+  probe_check "service killed by SIGKILL" 0 \
+    "$(probe_time "$(testbed_last_start rw-killed.service)") 137" rw-killed
   probe_check "service whose later command failed" 0 \
-    "$(probe_time "$(start_of rw-post-fails.service)") 1" rw-post-fails
+    "$(probe_time "$(testbed_last_start rw-post-fails.service)") 1" rw-post-fails
   probe_check "timer name resolves to its service" 0 "$(probe_time "$job_start") 4" rw-nightly.timer
   probe_check "service that never ran" 2 "Invalid argument to date encode" rw-never
   probe_check "not a valid unit name" 1 'Cannot find task "no such/unit"; Error Code: 80070002' \
@@ -128,12 +130,12 @@ run_probe_checks() {
     default.target
 
   PATH=$fake_bin:$PATH probe_check "remote service through ssh" 0 \
-    "$(probe_time "$(start_of rw-fails.service)") 3" rw-fails "backup@server:2222"
+    "$(probe_time "$(testbed_last_start rw-fails.service)") 3" rw-fails "backup@server:2222"
   expect_bytes "ssh never prompts, connect bounded, login and port passed" \
     "$ssh_options-l\nbackup\n-p\n2222\n--\nserver\nsystemd-stdio-bridge\n" \
     "$TESTBED_DIR/ssh-arguments"
   PATH=$fake_bin:$PATH probe_check "remote timer" 0 \
-    "$(probe_time "$(start_of rw-ok.service)") 0" rw-ok.timer server admin
+    "$(probe_time "$(testbed_last_start rw-ok.service)") 0" rw-ok.timer server admin
   expect_bytes "the account's user name is the ssh login" \
     "$ssh_options-l\nadmin\n--\nserver\nsystemd-stdio-bridge\n" "$TESTBED_DIR/ssh-arguments"
   PATH=$fake_bin:$PATH probe_check "remote unit that does not exist" 1 \
@@ -143,32 +145,22 @@ run_probe_checks() {
   probe_check "no host name left" 1 'Cannot connect to computer: "\\\\"; Error Code: 80070035' rw-ok ""
 
   env -u DBUS_SYSTEM_BUS_ADDRESS "$probe" rw-ok >"$out" 2>&1
-  expect_bytes "the standard system bus socket" "$(probe_time "$(start_of rw-ok.service)") 0\n" \
-    "$out"
+  expect_bytes "the standard system bus socket" \
+    "$(probe_time "$(testbed_last_start rw-ok.service)") 0\n" "$out"
 }
-
-# The last run as the program writes it in the C locale: m/d/yy h:mm:ss am/pm.
-result_time() { LC_ALL=C date -d "@${1:0:-6}" "+%-m/%-d/%y %-I:%M:%S %P"; }
 
 # run NAME EXPECTED_STATUS EXPECTED_LINE ARGS...: runs $program in the C locale.
-run() {
-  local name=$1 status=$2 line=$3
-  shift 3
-  LC_ALL=C timeout 60 "$program" "$@" >"$out" 2>"$out.err"
-  expect_status "$name" "$status" $?
-  expect_bytes "$name" "$line\n" "$out"
-  expect_bytes "$name (no error output)" "" "$out.err"
-}
+run() { expect_run "$1" "$2" "$3" "$program" "${@:4}"; }
 
 # Whole checks: the result line and the exit status.
 run_program_checks() {
   program=$PWD/build/$1/runwarden
   echo "-- build/$1/runwarden"
   local ok fails killed job
-  ok=$(result_time "$(start_of rw-ok.service)")
-  fails=$(result_time "$(start_of rw-fails.service)")
-  killed=$(result_time "$(start_of rw-killed.service)")
-  job=$(result_time "$job_start")
+  ok=$(testbed_result_time "$(testbed_last_start rw-ok.service)")
+  fails=$(testbed_result_time "$(testbed_last_start rw-fails.service)")
+  killed=$(testbed_result_time "$(testbed_last_start rw-killed.service)")
+  job=$(testbed_result_time "$job_start")
   run "ran and exited 0, minutes" 0 "ScriptRes:Ok:$ok" -task:rw-ok -timeframe:10
   run "ran and exited 0, today" 0 "ScriptRes:Ok:$ok" -task:rw-ok.service -timeframe:today
   run "timer, this week" 0 "ScriptRes:Ok:$ok" -task:rw-ok.timer -timeframe:this_week
@@ -216,16 +208,11 @@ run_program_checks() {
   expect_bytes "the silent ssh is ended" "" <(testbed_running '^sleep 60')
 }
 
-for build in linux asan; do
-  if [[ ! -x build/$build/runwarden ]]; then
-    # The sanitizer build is optional for a developer, never in CI.
-    [[ $build == asan && ${CI:-} != true ]] && continue
-    expect_status "build/$build present" yes no
-    continue
-  fi
-  run_probe_checks "$build"
-  run_program_checks "$build"
-done
+run_checks() {
+  run_probe_checks "$1"
+  run_program_checks "$1"
+}
+testbed_each_build run_checks
 
 # Nothing the probes started runs on: only the manager and its own services remain.
 expect_bytes "no process left behind" "" <(testbed_running '^(ssh|systemd-stdio-bridge|sleep) ')

@@ -17,6 +17,7 @@ int main(int argc, char** argv) {
   }
   Platform& platform = RealPlatform();
   if (argc == 4) platform.com.SetRemoteLogin(argv[3]);
+  platform.com.SetRemoteTarget(argc >= 3);
   TSchedTasksHelper helper(platform.com, platform.wideText);
   const std::string host = argc >= 3 ? std::string("\\\\") + argv[2] : "";
   if (!helper.Connect(host) || !helper.OpenTask(argv[1])) {

@@ -98,7 +98,8 @@ TEST(SshTunnel, StopEndsAndReapsAProcessThatRunsOn) {
     child = static_cast<pid_t>(std::stol(buffer));
     const auto start = std::chrono::steady_clock::now();
     tunnel.Stop();
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+    // The end is awaited, not waited out: far below the 2 s that Stop allows before SIGKILL.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
     close(connection);
   }
   EXPECT_TRUE(ProcessGone(child)) << "no zombie and no process left behind";

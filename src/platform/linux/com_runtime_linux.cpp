@@ -1,4 +1,4 @@
-// The scheduler object on Linux: a connection to the systemd manager.
+// The scheduler object on Linux: a connection to a systemd manager.
 #ifndef __linux__
 #error "com_runtime_linux.cpp belongs to the Linux build only"
 #endif
@@ -14,7 +14,7 @@ HResult LinuxComRuntime::CoCreateInstance(const Guid& clsid, CountedObject*, std
   *object = nullptr;
   if (clsid != CLSID_CTaskScheduler) return kClassNotRegistered;
   if (iid != IID_ITaskScheduler) return kNoInterface;
-  return CreateSystemdScheduler(remoteLogin_, object);
+  return CreateSystemdScheduler(remoteLogin_, !remoteTarget_, object);
 }
 
 HResult LinuxComRuntime::CoCreateInstance(const Guid&, CountedObject*, std::uint32_t, const Guid&,

@@ -39,9 +39,11 @@ class LinuxComRuntime final : public ComRuntime {
   HResult CoCreateInstance(const Guid& clsid, CountedObject* outer, std::uint32_t context,
                            const Guid& iid, ITaskService** object) override;
   void SetRemoteLogin(std::string_view userName) override { remoteLogin_ = userName; }
+  void SetRemoteTarget(bool remote) override { remoteTarget_ = remote; }
 
  private:
   std::string remoteLogin_;  // the ssh login for a remote computer; empty: ssh's choice
+  bool remoteTarget_ = false;  // the next scheduler object goes to another computer
 };
 
 class LinuxWideText final : public WideText {

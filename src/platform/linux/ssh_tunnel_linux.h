@@ -52,7 +52,8 @@ class SshTunnel {
   int WaitForExit(std::chrono::milliseconds limit);
 
   pid_t pid_ = -1;
-  int errorOutput_ = -1;  // read end of ssh's standard error
+  int processHandle_ = -1;  // pidfd of ssh, to wait for its end without polling
+  int errorOutput_ = -1;    // read end of ssh's standard error
   int exitStatus_ = -1;
 };
 

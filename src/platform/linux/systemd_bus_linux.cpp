@@ -22,7 +22,7 @@ std::uint64_t Microseconds(std::chrono::seconds duration) {
 
 }  // namespace
 
-int ReachManager(sd_bus* bus, std::chrono::seconds limit, sd_bus_error* error) {
+int ReachManager(sd_bus* bus, std::chrono::seconds limit, bool remote, sd_bus_error* error) {
   sd_bus_set_method_call_timeout(bus, Microseconds(limit));
   const auto deadline = std::chrono::steady_clock::now() + limit;
   for (int r; (r = sd_bus_is_ready(bus)) <= 0;) {
@@ -34,8 +34,16 @@ int ReachManager(sd_bus* bus, std::chrono::seconds limit, sd_bus_error* error) {
     if (left.count() <= 0) return -ETIMEDOUT;
     if ((r = sd_bus_wait(bus, static_cast<std::uint64_t>(left.count()))) < 0) return r;
   }
-  return sd_bus_call_method(bus, kManagerService, kManagerPath, "org.freedesktop.DBus.Peer", "Ping",
-                            error, nullptr, "");
+  if (!remote) {
+    return sd_bus_call_method(bus, kManagerService, kManagerPath, "org.freedesktop.DBus.Peer",
+                              "Ping", error, nullptr, "");
+  }
+  char* version = nullptr;
+  const int r = sd_bus_get_property_string(bus, kManagerService, kManagerPath,
+                                           "org.freedesktop.systemd1.Manager", "Version", error,
+                                           &version);
+  free(version);
+  return r;
 }
 
 std::string UnitPath(const std::string& unitName) {

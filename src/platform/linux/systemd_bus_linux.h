@@ -35,9 +35,12 @@ inline constexpr char kServiceInterface[] = "org.freedesktop.systemd1.Service";
 inline constexpr char kTimerInterface[] = "org.freedesktop.systemd1.Timer";
 
 // Brings a started connection up (authentication and Hello, which sd-bus would otherwise
-// wait for up to 90 seconds), then has the manager answer a ping: proof that the
-// connection reaches it. Each of the two steps takes at most limit. 0 or a negative errno.
-int ReachManager(sd_bus* bus, std::chrono::seconds limit, sd_bus_error* error);
+// wait for up to 90 seconds), then has the manager answer: proof that the connection
+// reaches it. Through a bus daemon that is a Ping. Through systemd-stdio-bridge (remote)
+// a Ping is answered by the bridge itself, whether or not a manager is behind it, so
+// there the manager's Version property is asked for. Each of the two steps takes at most
+// limit. 0 or a negative errno.
+int ReachManager(sd_bus* bus, std::chrono::seconds limit, bool remote, sd_bus_error* error);
 
 // A unit's object path, made here rather than asked for with LoadUnit: the manager loads
 // a unit that is not loaded yet when its path is first used, and refuses a name that is no

@@ -36,6 +36,22 @@ void AppendUtf8(std::string& text, char32_t code) {
   }
 }
 
+// The local system manager's bus: DBUS_SYSTEM_BUS_ADDRESS, else the standard socket.
+HResult ConnectLocalManager(sd_bus** connection) {
+  sd_bus* bus = nullptr;
+  int r = sd_bus_open_system(&bus);
+  sd_bus_error error{};
+  if (r >= 0) r = ReachManager(bus, kLocalCallTimeout, false, &error);
+  if (r < 0) {
+    const HResult result = ResultOfBusFailure(r, error.name ? error.name : "", false);
+    sd_bus_error_free(&error);
+    sd_bus_close_unref(bus);
+    return result;
+  }
+  *connection = bus;
+  return 0;
+}
+
 class SystemdTask final : public ITask {
  public:
   explicit SystemdTask(const RunRecord& record) : record_(record) {}
@@ -60,8 +76,9 @@ class SystemdTask final : public ITask {
   RunRecord record_;
 };
 
-// One connection to a manager: the local one, or a remote one through ssh. The bus is
-// closed before ssh is stopped, so that ssh ends by itself.
+// One connection to a manager: the local one, or a remote one through ssh; none yet when
+// the object was made for another computer. The bus is closed before ssh is stopped, so
+// that ssh ends by itself.
 class SystemdScheduler final : public ITaskScheduler {
  public:
   SystemdScheduler(sd_bus* bus, std::string_view remoteLogin)
@@ -93,7 +110,7 @@ class SystemdScheduler final : public ITaskScheduler {
     sd_bus_set_trusted(bus, 1);  // no peer credentials travel through ssh
     sd_bus_error error{};
     r = sd_bus_start(bus);
-    if (r >= 0) r = ReachManager(bus, kRemoteCallTimeout, &error);
+    if (r >= 0) r = ReachManager(bus, kRemoteCallTimeout, true, &error);
     if (r < 0) {
       const HResult result = RemoteFailure(r, error, *tunnel);
       sd_bus_error_free(&error);
@@ -109,6 +126,9 @@ class SystemdScheduler final : public ITaskScheduler {
   HResult Activate(const char16_t* name, const Guid& iid, ITask** item) override {
     *item = nullptr;
     if (iid != IID_ITask) return kNoInterface;
+    if (bus_ == nullptr) {  // never pointed at a computer: the local one is asked
+      if (const HResult connected = ConnectLocalManager(&bus_); connected != 0) return connected;
+    }
     RunRecord record;
     const HResult read = ReadRunRecord(bus_, tunnel_ != nullptr, UnitNameOfTask(Utf8FromUtf16(name)),
                                        record);
@@ -150,17 +170,12 @@ class SystemdScheduler final : public ITaskScheduler {
 
 }  // namespace
 
-HResult CreateSystemdScheduler(std::string_view remoteLogin, ITaskScheduler** object) {
+HResult CreateSystemdScheduler(std::string_view remoteLogin, bool connectLocal,
+                               ITaskScheduler** object) {
   *object = nullptr;
   sd_bus* bus = nullptr;
-  int r = sd_bus_open_system(&bus);  // DBUS_SYSTEM_BUS_ADDRESS, else the standard socket
-  sd_bus_error error{};
-  if (r >= 0) r = ReachManager(bus, kLocalCallTimeout, &error);
-  if (r < 0) {
-    const HResult result = ResultOfBusFailure(r, error.name ? error.name : "", false);
-    sd_bus_error_free(&error);
-    sd_bus_close_unref(bus);
-    return result;
+  if (connectLocal) {
+    if (const HResult connected = ConnectLocalManager(&bus); connected != 0) return connected;
   }
   *object = new SystemdScheduler(bus, remoteLogin);
   return 0;

@@ -9,9 +9,12 @@
 
 namespace runwarden {
 
-// Connects to the local system manager and makes a scheduler object with one count.
-// remoteLogin: the ssh login used when the object is later pointed at another computer.
-HResult CreateSystemdScheduler(std::string_view remoteLogin, ITaskScheduler** object);
+// Makes a scheduler object with one count. remoteLogin: the ssh login used when the object
+// is pointed at another computer. connectLocal: connect to the local system manager now,
+// so that a manager that is not there fails the creation; otherwise the object stays
+// unconnected until SetTargetComputer or, failing that, the first Activate connects it.
+HResult CreateSystemdScheduler(std::string_view remoteLogin, bool connectLocal,
+                               ITaskScheduler** object);
 
 // UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
 std::string Utf8FromUtf16(const char16_t* text);

@@ -57,6 +57,20 @@ expect_bytes() {
   rm -f "$expected"
 }
 
+# expect_run NAME EXPECTED_STATUS EXPECTED_LINE COMMAND...: runs the command in the C
+# locale, for at most 60 s and with standard input closed, and expects that exit status,
+# exactly that line on standard output and nothing on standard error.
+expect_run() {
+  local name=$1 status=$2 line=$3 out
+  shift 3
+  out=$(mktemp)
+  LC_ALL=C timeout 60 "$@" >"$out" 2>"$out.err" </dev/null
+  expect_status "$name" "$status" $?
+  expect_bytes "$name" "$line\n" "$out"
+  expect_bytes "$name (no error output)" "" "$out.err"
+  rm -f "$out" "$out.err"
+}
+
 finish() {
   if ((failures)); then
     echo "${0##*/}: $failures of $checks checks failed"

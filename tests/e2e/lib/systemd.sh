@@ -80,6 +80,13 @@ tb_systemctl() { systemctl --user --no-pager "$@"; }
 
 testbed_unit() { cat >"$XDG_CONFIG_HOME/systemd/user/$1"; }
 
+# testbed_oneshot NAME EXECSTART: a one-shot service.
+testbed_oneshot() { printf '[Service]\nType=oneshot\nExecStart=%s\n' "$2" | testbed_unit "$1"; }
+
+# A timer that does not fire before 2099: it keeps its service, and with it the service's
+# last run, loaded.
+testbed_idle_timer() { printf '[Timer]\nOnCalendar=2099-01-01\n' | testbed_unit "$1"; }
+
 # A property of a unit, as the manager gives it (e.g. ExecMainStartTimestamp in
 # microseconds since the epoch).
 testbed_property() {
@@ -87,6 +94,27 @@ testbed_property() {
     "$(busctl --user call org.freedesktop.systemd1 /org/freedesktop/systemd1 \
       org.freedesktop.systemd1.Manager LoadUnit s "$1" | cut -d'"' -f2)" \
     "org.freedesktop.systemd1.$2" "$3" | cut -d' ' -f2- | tr -d '"'
+}
+
+# A service's last start: ExecMainStartTimestamp, microseconds since the epoch.
+testbed_last_start() { testbed_property "$1" Service ExecMainStartTimestamp; }
+
+# Microseconds since the epoch as runwarden writes a last run in the C locale:
+# m/d/yy h:mm:ss am/pm.
+testbed_result_time() { LC_ALL=C date -d "@${1:0:-6}" "+%-m/%-d/%y %-I:%M:%S %P"; }
+
+# Runs FUNCTION BUILD for the linux and the sanitizer build. The sanitizer build is
+# optional for a developer, never in CI; a build that is missing otherwise is a failure.
+testbed_each_build() {
+  local build
+  for build in linux asan; do
+    if [[ ! -x build/$build/runwarden ]]; then
+      [[ $build == asan && ${CI:-} != true ]] && continue
+      expect_status "build/$build present" yes no
+      continue
+    fi
+    "$1" "$build"
+  done
 }
 
 testbed_stop() {
