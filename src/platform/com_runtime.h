@@ -5,7 +5,9 @@
 // behind a thin adapter, elsewhere another scheduler stands behind them.
 
 #include <cstdint>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/system_time.h"
 
@@ -57,12 +59,30 @@ class ITask : public CountedObject {
   ~ITask() = default;
 };
 
+// S_FALSE: a list that ended before it gave as many names as were asked for.
+inline constexpr HResult kFalse = 1;
+
+// The names of a scheduler's tasks (IEnumWorkItems), in the scheduler's own order.
+class IEnumWorkItems : public CountedObject {
+ public:
+  // Appends up to wanted names: 0 when it gave that many, kFalse when the list ended
+  // first, any other code on failure, the names appended before it kept.
+  virtual HResult Next(std::uint32_t wanted, std::vector<std::u16string>& names) = 0;
+
+ protected:
+  ~IEnumWorkItems() = default;
+};
+
 class ITaskScheduler : public CountedObject {
  public:
   // computer: zero-terminated UTF-16, led by two backslashes.
   virtual HResult SetTargetComputer(const char16_t* computer) = 0;
   // name: zero-terminated UTF-16; item receives a counted reference on success.
   virtual HResult Activate(const char16_t* name, const Guid& iid, ITask** item) = 0;
+  // The scheduler's tasks; items receives a counted reference on success. pattern: the
+  // check's pattern, zero-terminated. Windows lists every task and leaves the matching to
+  // the caller; a scheduler that matches names itself (Linux) may list only its matches.
+  virtual HResult Enum(const char16_t* pattern, IEnumWorkItems** items) = 0;
 
  protected:
   ~ITaskScheduler() = default;
@@ -76,10 +96,26 @@ class IRegisteredTask : public CountedObject {
   virtual HResult get_LastRunTime(double* lastRun) = 0;
   // The last run's exit code, or a scheduler status such as SCHED_S_TASK_RUNNING.
   virtual HResult get_LastTaskResult(std::int32_t* result) = 0;
+  // The task's name inside its folder.
+  virtual HResult get_Name(std::u16string* name) = 0;
 
  protected:
   ~IRegisteredTask() = default;
 };
+
+// The tasks of one folder (IRegisteredTaskCollection).
+class IRegisteredTaskCollection : public CountedObject {
+ public:
+  virtual HResult get_Count(std::int32_t* count) = 0;
+  // index: from 1 to the count; task receives a counted reference on success.
+  virtual HResult get_Item(std::int32_t index, IRegisteredTask** task) = 0;
+
+ protected:
+  ~IRegisteredTaskCollection() = default;
+};
+
+// GetTasks flag: hidden tasks are listed too (TASK_ENUM_HIDDEN).
+inline constexpr std::int32_t kTaskEnumHidden = 1;
 
 // A folder of the Task Scheduler 2.0 library (ITaskFolder). Texts are handed to Windows as
 // BSTRs, which a call to another computer carries whole.
@@ -87,6 +123,8 @@ class ITaskFolder : public CountedObject {
  public:
   // name: the task's name inside this folder; task receives a counted reference on success.
   virtual HResult GetTask(std::u16string_view name, IRegisteredTask** task) = 0;
+  // The tasks directly in this folder; tasks receives a counted reference on success.
+  virtual HResult GetTasks(std::int32_t flags, IRegisteredTaskCollection** tasks) = 0;
 
  protected:
   ~ITaskFolder() = default;

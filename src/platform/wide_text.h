@@ -1,5 +1,5 @@
 #pragma once
-// Conversion of ANSI texts to UTF-16 for the Task Scheduler.
+// Conversion between ANSI texts and the UTF-16 of the Task Scheduler.
 
 #include <cstdint>
 
@@ -14,6 +14,12 @@ class WideText {
   // units of buffer; returns the units written, 0 on failure.
   virtual int MultiByteToWideChar(std::uint32_t codePage, std::uint32_t flags, const char* bytes,
                                   int byteCount, char16_t* buffer, int capacity) = 0;
+  // WideCharToMultiByte without a default character: converts unitCount units (no
+  // terminator) into at most capacity bytes of buffer; returns the bytes written, 0 on
+  // failure.
+  virtual int WideCharToMultiByte(std::uint32_t codePage, std::uint32_t flags,
+                                  const char16_t* units, int unitCount, char* buffer,
+                                  int capacity) = 0;
 };
 
 }  // namespace runwarden

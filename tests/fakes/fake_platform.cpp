@@ -47,15 +47,26 @@ FakePlatform::FakePlatform()
 
 FakePlatform::~FakePlatform() = default;
 
+namespace {
+
+template <class Value>
+Value AnswerFor(const std::map<std::string, Value>& answers, const std::string& name,
+                Value otherwise) {
+  const auto answer = answers.find(name);
+  return answer == answers.end() ? otherwise : answer->second;
+}
+
+}  // namespace
+
 HResult FakeTask::GetMostRecentRunTime(SystemTime* lastRun) {
   fake_.calls.push_back("GetMostRecentRunTime(" + name_ + ")");
-  if (fake_.fillLastRunTime) *lastRun = fake_.lastRunTime;
+  if (fake_.fillLastRunTime) *lastRun = AnswerFor(fake_.taskLastRuns, name_, fake_.lastRunTime);
   return fake_.getMostRecentRunTimeResult;
 }
 
 HResult FakeTask::GetExitCode(std::uint32_t* exitCode) {
   fake_.calls.push_back("GetExitCode(" + name_ + ")");
-  if (fake_.fillExitCode) *exitCode = fake_.exitCode;
+  if (fake_.fillExitCode) *exitCode = AnswerFor(fake_.taskExitCodes, name_, fake_.exitCode);
   return fake_.getExitCodeResult;
 }
 
@@ -67,20 +78,69 @@ HResult FakeScheduler::SetTargetComputer(const char16_t* computer) {
 HResult FakeScheduler::Activate(const char16_t* name, const Guid& iid, ITask** item) {
   const std::string narrow = FakePlatform::Narrow(name);
   fake_.calls.push_back("Activate(" + narrow + ", " + GuidName(iid) + ")");
+  const auto failure = fake_.taskActivateResults.find(narrow);
+  if (failure != fake_.taskActivateResults.end()) return failure->second;  // stores nothing
   if (fake_.activateStoresObject) fake_.HandOut<FakeTask>(item, narrow);
   return fake_.activateResult;
 }
 
+HResult FakeScheduler::Enum(const char16_t* pattern, IEnumWorkItems** items) {
+  fake_.calls.push_back("Enum(" + FakePlatform::Narrow(pattern) + ")");
+  if (fake_.enumResult == 0) fake_.HandOut<FakeWorkItems>(items, "work items");
+  return fake_.enumResult;
+}
+
+HResult FakeWorkItems::Next(std::uint32_t wanted, std::vector<std::u16string>& names) {
+  fake_.calls.push_back("Next(" + std::to_string(wanted) + ")");
+  const std::vector<std::string>& listed = fake_.listedTasks;
+  for (std::uint32_t i = 0; i < wanted; ++i, ++given_) {
+    if (given_ == fake_.nextFailsAfter) return FakePlatform::kFailure;
+    if (given_ == listed.size()) return kFalse;
+    names.emplace_back(listed[given_].begin(), listed[given_].end());  // Latin-1
+  }
+  return 0;
+}
+
+std::string FakeRegisteredTask::TaskName() const {
+  return name_.substr(std::string_view("registered ").size());
+}
+
 HResult FakeRegisteredTask::get_LastRunTime(double* lastRun) {
   fake_.calls.push_back("get_LastRunTime(" + name_ + ")");
-  if (fake_.fillRegisteredLastRun) *lastRun = fake_.registeredLastRun;
+  if (fake_.fillRegisteredLastRun) {
+    *lastRun = AnswerFor(fake_.registeredLastRuns, TaskName(), fake_.registeredLastRun);
+  }
   return fake_.lastRunTimeResult;
 }
 
 HResult FakeRegisteredTask::get_LastTaskResult(std::int32_t* result) {
   fake_.calls.push_back("get_LastTaskResult(" + name_ + ")");
-  if (fake_.fillLastTaskResult) *result = fake_.lastTaskResult;
+  if (fake_.fillLastTaskResult) {
+    *result = AnswerFor(fake_.registeredResults, TaskName(), fake_.lastTaskResult);
+  }
   return fake_.fillLastTaskResult ? 0 : static_cast<HResult>(0x80004001);  // E_NOTIMPL
+}
+
+HResult FakeRegisteredTask::get_Name(std::u16string* name) {
+  fake_.calls.push_back("get_Name(" + name_ + ")");
+  const std::string text = TaskName();
+  name->assign(text.begin(), text.end());  // Latin-1
+  return 0;
+}
+
+HResult FakeTaskCollection::get_Count(std::int32_t* taskCount) {
+  fake_.calls.push_back("get_Count(" + name_ + ")");
+  *taskCount = static_cast<std::int32_t>(tasks_.size());
+  return 0;
+}
+
+HResult FakeTaskCollection::get_Item(std::int32_t index, IRegisteredTask** task) {
+  fake_.calls.push_back("get_Item(" + name_ + ", " + std::to_string(index) + ")");
+  if (index < 1 || index > static_cast<std::int32_t>(tasks_.size())) {
+    return static_cast<HResult>(0x80070057);  // E_INVALIDARG
+  }
+  fake_.HandOut<FakeRegisteredTask>(task, "registered " + tasks_[static_cast<std::size_t>(index - 1)]);
+  return 0;
 }
 
 HResult FakeTaskFolder::GetTask(std::u16string_view name, IRegisteredTask** task) {
@@ -88,6 +148,15 @@ HResult FakeTaskFolder::GetTask(std::u16string_view name, IRegisteredTask** task
   fake_.calls.push_back("GetTask(" + narrow + ")");
   if (fake_.getTaskResult >= 0) fake_.HandOut<FakeRegisteredTask>(task, "registered " + narrow);
   return fake_.getTaskResult;
+}
+
+HResult FakeTaskFolder::GetTasks(std::int32_t flags, IRegisteredTaskCollection** tasks) {
+  const std::string path = name_.substr(std::string_view("folder ").size());
+  fake_.calls.push_back("GetTasks(" + path + ", " + std::to_string(flags) + ")");
+  if (fake_.getTasksResult < 0) return fake_.getTasksResult;
+  fake_.HandOut<FakeTaskCollection>(tasks, "tasks " + path,
+                                    AnswerFor(fake_.folderTasks, path, std::vector<std::string>{}));
+  return fake_.getTasksResult;
 }
 
 HResult FakeTaskService::Connect(std::u16string_view serverName, std::u16string_view user,
@@ -152,6 +221,18 @@ int FakePlatform::MultiByteToWideChar(std::uint32_t codePage, std::uint32_t flag
   if (byteCount > capacity) return 0;
   for (int i = 0; i < byteCount; ++i) buffer[i] = static_cast<unsigned char>(bytes[i]);
   return byteCount;
+}
+
+int FakePlatform::WideCharToMultiByte(std::uint32_t codePage, std::uint32_t flags,
+                                      const char16_t* units, int unitCount, char* buffer,
+                                      int capacity) {
+  calls.push_back("WideCharToMultiByte(" + std::to_string(codePage) + ", " +
+                  std::to_string(flags) + ", " + std::to_string(unitCount) + ", " +
+                  std::to_string(capacity) + ")");
+  const std::string narrow = Narrow({units, static_cast<std::size_t>(unitCount)});
+  if (narrow.size() > static_cast<std::size_t>(capacity)) return 0;
+  std::memcpy(buffer, narrow.data(), narrow.size());
+  return static_cast<int>(narrow.size());
 }
 
 bool FakePlatform::LogonUserA(const char* user, const char* domain, const char* password,

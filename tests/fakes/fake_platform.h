@@ -5,6 +5,7 @@
 // leaks.
 
 #include <cstdint>
+#include <cstddef>
 #include <deque>
 #include <map>
 #include <memory>
@@ -51,6 +52,17 @@ class FakeScheduler final : public FakeCounted<ITaskScheduler> {
   explicit FakeScheduler(FakePlatform& fake) : FakeCounted(fake, "scheduler") {}
   HResult SetTargetComputer(const char16_t* computer) override;
   HResult Activate(const char16_t* name, const Guid& iid, ITask** item) override;
+  HResult Enum(const char16_t* pattern, IEnumWorkItems** items) override;
+};
+
+// The 1.0 task list: the names of listedTasks, named "work items" in `calls`.
+class FakeWorkItems final : public FakeCounted<IEnumWorkItems> {
+ public:
+  using FakeCounted::FakeCounted;
+  HResult Next(std::uint32_t wanted, std::vector<std::u16string>& names) override;
+
+ private:
+  std::size_t given_ = 0;
 };
 
 // Task Scheduler 2.0: named "registered NAME", "folder PATH" and "service" in `calls`.
@@ -59,12 +71,28 @@ class FakeRegisteredTask final : public FakeCounted<IRegisteredTask> {
   using FakeCounted::FakeCounted;
   HResult get_LastRunTime(double* lastRun) override;
   HResult get_LastTaskResult(std::int32_t* result) override;
+  HResult get_Name(std::u16string* name) override;
+  // The name inside its folder, as the per-task answers are keyed.
+  std::string TaskName() const;
+};
+
+// The tasks of a folder of folderTasks, named "tasks PATH" in `calls`.
+class FakeTaskCollection final : public FakeCounted<IRegisteredTaskCollection> {
+ public:
+  FakeTaskCollection(FakePlatform& fake, std::string name, std::vector<std::string> tasks)
+      : FakeCounted(fake, std::move(name)), tasks_(std::move(tasks)) {}
+  HResult get_Count(std::int32_t* taskCount) override;
+  HResult get_Item(std::int32_t index, IRegisteredTask** task) override;
+
+ private:
+  std::vector<std::string> tasks_;
 };
 
 class FakeTaskFolder final : public FakeCounted<ITaskFolder> {
  public:
   using FakeCounted::FakeCounted;
   HResult GetTask(std::u16string_view name, IRegisteredTask** task) override;
+  HResult GetTasks(std::int32_t flags, IRegisteredTaskCollection** tasks) override;
 };
 
 class FakeTaskService final : public FakeCounted<ITaskService> {
@@ -133,6 +161,23 @@ class FakePlatform final : public ComRuntime,
     activateStoresObject = false;
     serviceCreateResult = 0;
   }
+
+  // Many tasks. The 1.0 list (Enum) gives listedTasks; Next fails with kFailure once it
+  // has given nextFailsAfter names. Per-task answers, by name, stand before the ones above.
+  std::vector<std::string> listedTasks;
+  HResult enumResult = 0;
+  std::size_t nextFailsAfter = SIZE_MAX;
+  std::map<std::string, HResult> taskActivateResults;
+  std::map<std::string, SystemTime> taskLastRuns;
+  std::map<std::string, std::uint32_t> taskExitCodes;
+  // 2.0 folders by path ("\\" the root) with the names of their tasks; GetTasks of any
+  // other folder gives an empty collection.
+  std::map<std::string, std::vector<std::string>> folderTasks;
+  HResult getTasksResult = 0;
+  std::map<std::string, double> registeredLastRuns;
+  std::map<std::string, std::int32_t> registeredResults;
+  static constexpr HResult kFailure = static_cast<HResult>(0x80004005);
+
   bool logonSucceeds = true;
   TokenHandle logonToken = 0x44;
   bool impersonateSucceeds = true;
@@ -159,6 +204,9 @@ class FakePlatform final : public ComRuntime,
   // --- WideText: bytes are taken as Latin-1 ---
   int MultiByteToWideChar(std::uint32_t codePage, std::uint32_t flags, const char* bytes,
                           int byteCount, char16_t* buffer, int capacity) override;
+  // Narrow as below; 0 when the result does not fit.
+  int WideCharToMultiByte(std::uint32_t codePage, std::uint32_t flags, const char16_t* units,
+                          int unitCount, char* buffer, int capacity) override;
   // --- LogonApi ---
   bool LogonUserA(const char* user, const char* domain, const char* password,
                   std::uint32_t logonType, std::uint32_t provider, TokenHandle* token) override;

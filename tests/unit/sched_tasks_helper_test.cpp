@@ -467,6 +467,10 @@ class Cp932WideText final : public WideText {
     }
     return units;
   }
+  int WideCharToMultiByte(std::uint32_t, std::uint32_t, const char16_t*, int, char*,
+                          int) override {
+    return 0;
+  }
 };
 
 TEST(TSchedTasksHelper, DoubleByteNamesReachBothInterfacesWhole) {
@@ -577,6 +581,10 @@ class ScriptedWideText final : public WideText {
                           int) override {
     result_.copy(buffer, result_.size());
     return static_cast<int>(result_.size());
+  }
+  int WideCharToMultiByte(std::uint32_t, std::uint32_t, const char16_t*, int, char*,
+                          int) override {
+    return 0;
   }
 
  private:

@@ -3,6 +3,7 @@
 
 #include <ctime>
 #include <string>
+#include <string_view>
 
 #include "platform/platform.h"
 
@@ -50,7 +51,13 @@ class LinuxWideText final : public WideText {
  public:
   int MultiByteToWideChar(std::uint32_t codePage, std::uint32_t flags, const char* bytes,
                           int byteCount, char16_t* buffer, int capacity) override;
+  // UTF-8, whatever the code page.
+  int WideCharToMultiByte(std::uint32_t codePage, std::uint32_t flags, const char16_t* units,
+                          int unitCount, char* buffer, int capacity) override;
 };
+
+// UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
+std::string Utf8FromUtf16(std::u16string_view text);
 
 class LinuxLogonApi final : public LogonApi {
  public:

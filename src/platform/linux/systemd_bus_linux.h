@@ -20,6 +20,7 @@ inline constexpr HResult kAccessDenied = static_cast<HResult>(0x80070005);     /
 inline constexpr HResult kHostUnreachable = static_cast<HResult>(0x80070035);  // path not found
 inline constexpr HResult kServiceNotRunning = static_cast<HResult>(0x80041315);
 inline constexpr HResult kNoInterface = static_cast<HResult>(0x80004002);  // not a task
+inline constexpr HResult kNotImplemented = static_cast<HResult>(0x80004001);
 inline constexpr HResult kFailure = static_cast<HResult>(0x80004005);
 inline constexpr HResult kClassNotRegistered = static_cast<HResult>(0x80040154);
 // A success code that tells the task has never run.

@@ -11,30 +11,13 @@
 #include <cerrno>
 #include <memory>
 
+#include "platform/linux/real_platform_linux.h"
 #include "platform/linux/ssh_tunnel_linux.h"
 #include "platform/linux/systemd_bus_linux.h"
 #include "platform/linux/unit_run_record_linux.h"
 
 namespace runwarden {
 namespace {
-
-void AppendUtf8(std::string& text, char32_t code) {
-  if (code < 0x80) {
-    text += static_cast<char>(code);
-  } else if (code < 0x800) {
-    text += static_cast<char>(0xC0 | (code >> 6));
-    text += static_cast<char>(0x80 | (code & 0x3F));
-  } else if (code < 0x10000) {
-    text += static_cast<char>(0xE0 | (code >> 12));
-    text += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    text += static_cast<char>(0x80 | (code & 0x3F));
-  } else {
-    text += static_cast<char>(0xF0 | (code >> 18));
-    text += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-    text += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    text += static_cast<char>(0x80 | (code & 0x3F));
-  }
-}
 
 // The local system manager's bus: DBUS_SYSTEM_BUS_ADDRESS, else the standard socket.
 HResult ConnectLocalManager(sd_bus** connection) {
@@ -137,6 +120,11 @@ class SystemdScheduler final : public ITaskScheduler {
     return 0;
   }
 
+  HResult Enum(const char16_t*, IEnumWorkItems** items) override {
+    *items = nullptr;
+    return kNotImplemented;
+  }
+
  private:
   ~SystemdScheduler() { CloseConnection(); }
 
@@ -179,21 +167,6 @@ HResult CreateSystemdScheduler(std::string_view remoteLogin, bool connectLocal,
   }
   *object = new SystemdScheduler(bus, remoteLogin);
   return 0;
-}
-
-std::string Utf8FromUtf16(const char16_t* text) {
-  std::string utf8;
-  for (; *text; ++text) {
-    char32_t code = *text;
-    if (code >= 0xD800 && code < 0xDC00 && text[1] >= 0xDC00 && text[1] < 0xE000) {
-      code = 0x10000 + ((code - 0xD800) << 10) + (text[1] - 0xDC00);
-      ++text;
-    } else if (code >= 0xD800 && code < 0xE000) {
-      code = 0xFFFD;
-    }
-    AppendUtf8(utf8, code);
-  }
-  return utf8;
 }
 
 }  // namespace runwarden

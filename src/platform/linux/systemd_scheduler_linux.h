@@ -16,7 +16,4 @@ namespace runwarden {
 HResult CreateSystemdScheduler(std::string_view remoteLogin, bool connectLocal,
                                ITaskScheduler** object);
 
-// UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
-std::string Utf8FromUtf16(const char16_t* text);
-
 }  // namespace runwarden

@@ -1,4 +1,4 @@
-// Conversion of names to UTF-16 on Linux, where texts are UTF-8.
+// Conversion of names between UTF-8, the texts of Linux, and UTF-16.
 #ifndef __linux__
 #error "wide_text_linux.cpp belongs to the Linux build only"
 #endif
@@ -27,6 +27,24 @@ char32_t DecodeUtf8(const unsigned char* bytes, int count, int& i) {
   return code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF) ? 0xFFFD : code;
 }
 
+void AppendUtf8(std::string& text, char32_t code) {
+  if (code < 0x80) {
+    text += static_cast<char>(code);
+  } else if (code < 0x800) {
+    text += static_cast<char>(0xC0 | (code >> 6));
+    text += static_cast<char>(0x80 | (code & 0x3F));
+  } else if (code < 0x10000) {
+    text += static_cast<char>(0xE0 | (code >> 12));
+    text += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    text += static_cast<char>(0x80 | (code & 0x3F));
+  } else {
+    text += static_cast<char>(0xF0 | (code >> 18));
+    text += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+    text += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    text += static_cast<char>(0x80 | (code & 0x3F));
+  }
+}
+
 }  // namespace
 
 int LinuxWideText::MultiByteToWideChar(std::uint32_t, std::uint32_t, const char* bytes,
@@ -46,5 +64,31 @@ int LinuxWideText::MultiByteToWideChar(std::uint32_t, std::uint32_t, const char*
   }
   return written;
 }
+
+int LinuxWideText::WideCharToMultiByte(std::uint32_t, std::uint32_t, const char16_t* units,
+                                       int unitCount, char* buffer, int capacity) {
+  if (unitCount <= 0) return 0;
+  const std::string utf8 = Utf8FromUtf16({units, static_cast<std::size_t>(unitCount)});
+  if (utf8.size() > static_cast<std::size_t>(capacity)) return 0;
+  utf8.copy(buffer, utf8.size());
+  return static_cast<int>(utf8.size());
+}
+
+std::string Utf8FromUtf16(std::u16string_view text) {
+  std::string utf8;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char32_t code = text[i];
+    if (code >= 0xD800 && code < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] < 0xE000) {
+      code = 0x10000 + ((code - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+      ++i;
+    } else if (code >= 0xD800 && code < 0xE000) {
+      code = 0xFFFD;
+    }
+    AppendUtf8(utf8, code);
+  }
+  return utf8;
+}
+
 
 }  // namespace runwarden

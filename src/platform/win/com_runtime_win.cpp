@@ -7,8 +7,10 @@
 #include <taskschd.h>
 
 #include <new>
+#include <string>
 #include <string_view>
 #include <type_traits>
+#include <vector>
 
 #include "platform/win/real_platform_win.h"
 #include "platform/win/task_scheduler_v1_win.h"
@@ -22,6 +24,7 @@ namespace v1 = task_scheduler_v1;
 // vtable order (the four IDispatch methods first).
 namespace v2 {
 using ::IRegisteredTask;
+using ::IRegisteredTaskCollection;
 using ::ITaskFolder;
 using ::ITaskService;
 }  // namespace v2
@@ -98,6 +101,30 @@ HResult Adapt(HRESULT result, Real* real, Portable** object) {
   return result;
 }
 
+// The names of a 1.0 task list without the ".job" of their file names; the memory that
+// Next hands over is freed here, whatever the outcome.
+class WorkItemsAdapter final : public CountedAdapter<IEnumWorkItems, v1::IEnumWorkItems> {
+ public:
+  using CountedAdapter::CountedAdapter;
+
+  HResult Next(std::uint32_t wanted, std::vector<std::u16string>& names) override {
+    LPWSTR* fetchedNames = nullptr;
+    ULONG fetched = 0;
+    const HRESULT result = real_->Next(wanted, &fetchedNames, &fetched);
+    if (!fetchedNames) return result;
+    for (ULONG i = 0; i < fetched && i < wanted; ++i) {
+      std::u16string_view name(reinterpret_cast<const char16_t*>(fetchedNames[i]));
+      if (name.size() > 4 && name.substr(name.size() - 4) == u".job") {
+        name.remove_suffix(4);
+      }
+      names.emplace_back(name);
+    }
+    for (ULONG i = 0; i < fetched; ++i) ::CoTaskMemFree(fetchedNames[i]);
+    ::CoTaskMemFree(fetchedNames);
+    return result;
+  }
+};
+
 class SchedulerAdapter final : public CountedAdapter<ITaskScheduler, v1::ITaskScheduler> {
  public:
   using CountedAdapter::CountedAdapter;
@@ -114,6 +141,13 @@ class SchedulerAdapter final : public CountedAdapter<ITaskScheduler, v1::ITaskSc
     const HRESULT result = real_->Activate(reinterpret_cast<LPCWSTR>(name), v1::WindowsGuid(iid),
                                            &activated);
     return Adapt<TaskAdapter>(result, static_cast<v1::ITask*>(activated), item);
+  }
+
+  // Task Scheduler 1.0 lists every task; the caller matches the names.
+  HResult Enum(const char16_t*, IEnumWorkItems** items) override {
+    v1::IEnumWorkItems* real = nullptr;
+    const HRESULT result = real_->Enum(&real);
+    return Adapt<WorkItemsAdapter>(result, real, items);
   }
 };
 
@@ -177,6 +211,37 @@ class RegisteredTaskAdapter final : public CountedAdapter<IRegisteredTask, v2::I
     *result = value;
     return called;
   }
+
+  HResult get_Name(std::u16string* name) override {
+    BSTR text = nullptr;
+    const HRESULT result = real_->get_Name(&text);
+    if (text) name->assign(reinterpret_cast<const char16_t*>(text), ::SysStringLen(text));
+    ::SysFreeString(text);
+    return result;
+  }
+};
+
+class TaskCollectionAdapter final
+    : public CountedAdapter<IRegisteredTaskCollection, v2::IRegisteredTaskCollection> {
+ public:
+  using CountedAdapter::CountedAdapter;
+
+  HResult get_Count(std::int32_t* count) override {
+    LONG value = *count;
+    const HRESULT result = real_->get_Count(&value);
+    *count = value;
+    return result;
+  }
+
+  HResult get_Item(std::int32_t index, IRegisteredTask** task) override {
+    *task = nullptr;
+    VARIANT position{};
+    position.vt = VT_I4;
+    position.lVal = index;
+    v2::IRegisteredTask* registered = nullptr;
+    const HRESULT result = real_->get_Item(position, &registered);
+    return Adapt<RegisteredTaskAdapter>(result, registered, task);
+  }
 };
 
 class TaskFolderAdapter final : public CountedAdapter<ITaskFolder, v2::ITaskFolder> {
@@ -190,6 +255,13 @@ class TaskFolderAdapter final : public CountedAdapter<ITaskFolder, v2::ITaskFold
     v2::IRegisteredTask* registered = nullptr;
     const HRESULT result = real_->GetTask(path.Get(), &registered);
     return Adapt<RegisteredTaskAdapter>(result, registered, task);
+  }
+
+  HResult GetTasks(std::int32_t flags, IRegisteredTaskCollection** tasks) override {
+    *tasks = nullptr;
+    v2::IRegisteredTaskCollection* real = nullptr;
+    const HRESULT result = real_->GetTasks(flags, &real);
+    return Adapt<TaskCollectionAdapter>(result, real, tasks);
   }
 };
 

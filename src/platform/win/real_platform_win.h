@@ -35,6 +35,8 @@ class WindowsWideText final : public WideText {
  public:
   int MultiByteToWideChar(std::uint32_t codePage, std::uint32_t flags, const char* bytes,
                           int byteCount, char16_t* buffer, int capacity) override;
+  int WideCharToMultiByte(std::uint32_t codePage, std::uint32_t flags, const char16_t* units,
+                          int unitCount, char* buffer, int capacity) override;
 };
 
 class WindowsLogonApi final : public LogonApi {

@@ -18,7 +18,6 @@ namespace runwarden::task_scheduler_v1 {
 
 // Only pointers to these pass through methods the program never calls.
 struct ITaskTrigger;
-struct IEnumWorkItems;
 
 // The portable GUID record in the Windows layout; the one place the two meet.
 inline ::GUID WindowsGuid(const Guid& guid) {
@@ -87,6 +86,18 @@ struct ITask : public IScheduledWorkItem {
 
  protected:
   ~ITask() = default;
+};
+
+// The task list of ITaskScheduler::Enum: each name is the task's file name ("Backup.job"),
+// every name and the array that holds them allocated with CoTaskMemAlloc.
+struct IEnumWorkItems : public IUnknown {
+  virtual HRESULT STDMETHODCALLTYPE Next(ULONG wanted, LPWSTR** names, ULONG* fetched) = 0;
+  virtual HRESULT STDMETHODCALLTYPE Skip(ULONG count) = 0;
+  virtual HRESULT STDMETHODCALLTYPE Reset() = 0;
+  virtual HRESULT STDMETHODCALLTYPE Clone(IEnumWorkItems** items) = 0;
+
+ protected:
+  ~IEnumWorkItems() = default;
 };
 
 struct ITaskScheduler : public IUnknown {

@@ -1,4 +1,4 @@
-#include "platform/linux/systemd_scheduler_linux.h"
+#include "platform/linux/real_platform_linux.h"
 
 #include <gtest/gtest.h>
 
