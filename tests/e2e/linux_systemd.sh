@@ -2,8 +2,9 @@
 # The Linux program against a real, private systemd manager with real services and timers:
 # first the scheduler backend alone (systemd_backend_probe drives the scheduled-task helper
 # and prints the last run to the millisecond and the exit code, or the helper's error
-# text), then whole checks of runwarden (result line and exit status). Both for the linux
-# and the sanitizer build.
+# text; with --list it prints the tasks that the scheduler object lists for a pattern and
+# what each one read), then whole checks of runwarden (result line and exit status), of
+# one unit and of many under one pattern. Both for the linux and the sanitizer build.
 set -uo pipefail
 cd "$(dirname "$0")/../.."
 source tests/e2e/lib/common.sh
