@@ -79,13 +79,23 @@ testbed_oneshot rw-many-idle.service /bin/true
 testbed_idle_timer rw-many-idle.timer
 testbed_oneshot rw-many-disk.service /bin/true
 testbed_oneshot rw-many-tpl@.service /bin/true
+# More units than answers are awaited at once (four each): they stay active once they
+# ran, so that the manager keeps their runs without a timer.
+bulk=()
+for i in $(seq -w 1 24); do
+  bulk+=("rw-bulk-$i.service")
+  printf '[Service]\nType=oneshot\nRemainAfterExit=yes\nExecStart=/bin/true\n' |
+    testbed_unit "rw-bulk-$i.service"
+done
 testbed_start
 tb_systemctl start rw-ok.timer rw-never.timer rw-nightly.timer
 tb_systemctl start rw-many-ok.timer rw-many-okay.timer rw-many-idle.timer
 tb_systemctl start rw-ok.service rw-fails.service rw-killed.service rw-post-fails.service 2>/dev/null
 for unit in rw-ok rw-fails rw-killed rw-post-fails rw-job; do testbed_wait_finished "$unit.service"; done
+tb_systemctl start "${bulk[@]}"
 # One after the other, so that the latest and the earliest run are told apart.
 for unit in rw-many-ok rw-many-job rw-many-fails; do
+  sleep 1.1  # and a second apart, so that their ages differ as well
   tb_systemctl start "$unit.service" 2>/dev/null
   testbed_wait_finished "$unit.service"
 done
@@ -154,6 +164,11 @@ rw-many-fails.service $(probe_time "$(testbed_last_start rw-many-fails.service)"
 rw-many-idle.timer 00041303 00041303
 rw-many-ok.timer $(probe_time "$(testbed_last_start rw-many-ok.service)") 0
 rw-many-okay.timer $(probe_time "$(testbed_last_start rw-many-job.service)") 0" --list 'RW-MANY-*'
+  local unit listed=
+  for unit in "${bulk[@]}"; do
+    listed+="${listed:+$'\n'}$unit $(probe_time "$(testbed_last_start "$unit")") 0"
+  done
+  probe_check "list of more units than answers awaited at once" 0 "$listed" --list 'rw-bulk-*'
   probe_check "list, one character" 0 \
     "rw-many-ok.timer $(probe_time "$(testbed_last_start rw-many-ok.service)") 0" \
     --list 'rw-many-o?.*'
