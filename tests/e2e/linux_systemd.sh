@@ -73,7 +73,8 @@ EOF
 testbed_oneshot rw-many-ok.service /bin/true
 testbed_idle_timer rw-many-ok.timer
 testbed_oneshot rw-many-job.service /bin/true
-printf '[Timer]\nOnCalendar=2099-01-01\nUnit=rw-many-job.service\n' | testbed_unit rw-many-okay.timer
+printf '[Timer]\nOnCalendar=2099-01-01\nUnit=rw-many-job.service\n' |
+  testbed_unit rw-many-okay.timer
 testbed_oneshot rw-many-fails.service "/bin/sh -c 'exit 3'"
 testbed_oneshot rw-many-idle.service /bin/true
 testbed_idle_timer rw-many-idle.timer
@@ -223,12 +224,13 @@ run_program_checks() {
   run "unit that nothing has loaded yet: loaded by the check" 2 \
     "ScriptRes:Unknown:Invalid argument to date encode" -task:rw-idle -timeframe:10
   # Many units under one pattern, each judged as a check of it alone.
-  local many_ok many_job many_fails
+  local many_ok many_job many_fails never='Invalid argument to date encode'
   many_ok=$(testbed_result_time "$(testbed_last_start rw-many-ok.service)")
   many_job=$(testbed_result_time "$(testbed_last_start rw-many-job.service)")
   many_fails=$(testbed_result_time "$(testbed_last_start rw-many-fails.service)")
   run "pattern: mixed outcomes, the failed ones in name order" 1 \
-    "ScriptRes:Bad:5 tasks matched, 3 failed; rw-many-disk.service: Invalid argument to date encode; rw-many-fails.service: $many_fails Last Result : 3; rw-many-idle.timer: Invalid argument to date encode" \
+    "ScriptRes:Bad:5 tasks matched, 3 failed; rw-many-disk.service: $never;\
+ rw-many-fails.service: $many_fails Last Result : 3; rw-many-idle.timer: $never" \
     -task:rw-many-* -timeframe:10
   run "pattern: all ok, letters in either case" 0 \
     "ScriptRes:Ok:2 tasks matched, 0 failed; latest $many_job, earliest $many_ok" \
@@ -237,7 +239,7 @@ run_program_checks() {
     "ScriptRes:Ok:1 task matched, 0 failed; latest $many_fails, earliest $many_fails" \
     '-task:rw-many-fail?.service' -timeframe:10 -ignoreres
   run "pattern: never ran" 2 \
-    "ScriptRes:Unknown:1 task matched, 1 failed; rw-many-idle.timer: Invalid argument to date encode" \
+    "ScriptRes:Unknown:1 task matched, 1 failed; rw-many-idle.timer: $never" \
     -task:rw-many-idle* -timeframe:10
   run "pattern: outside the window" 1 \
     "ScriptRes:Bad:1 task matched, 1 failed; rw-many-ok.timer: $many_ok" \
