@@ -160,4 +160,52 @@ expect_status "task name with a blank in double quotes" 0 $?
 expect_bytes "task name with a blank in double quotes" \
   "ScriptRes:Ok:$(date_text $recent)\r\n" "$out"
 
+# Many tasks in one check: -task: with * and ?, or a folder with a trailing backslash. A
+# window of 3000 minutes holds every run made above, wherever midnight falls. The three
+# copies tell the name order: Wine lists them alpha, Beta, _x; byte order is Beta, _x,
+# alpha; the report's order is ASCII case-insensitive.
+task "Beta Copy" 2 $recent
+task "_x Copy" 0 $old
+task "alpha Copy" 1 $recent
+wide=-timeframe:3000
+# many NAME STATUS SUMMARY ARGS...: the check gives "ScriptRes:<its status>:SUMMARY".
+many() {
+  local name=$1 status=$2 summary=$3 prefix
+  shift 3
+  case $status in 0) prefix=Ok ;; 1) prefix=Bad ;; *) prefix=Unknown ;; esac
+  check "$name" "$status" "ScriptRes:$prefix:$summary\r\n" "$@"
+}
+many "pattern, mixed outcomes: the failed ones only" 1 \
+  "5 tasks matched, 3 failed; Crashed Job: $(date_text $recent) Last Result : 3221225477; Failed Job: $(date_text $recent) Last Result : 3; Stale Job: $(date_text $old) Last Result : 3" \
+  '-task:*Job' $wide
+many "pattern, all Ok: latest and earliest; a leading backslash, any case" 0 \
+  "5 tasks matched, 0 failed; latest $(date_text $recent), earliest $(date_text $yesterday)" \
+  '-task:\*jOB' $wide -ignoreres
+many "? is one character; one task" 0 \
+  "1 task matched, 0 failed; latest $(date_text $midnight), earliest $(date_text $midnight)" \
+  '-task:M?DNIGHT job' $wide
+many "Bad over Unknown" 1 \
+  "3 tasks matched, 2 failed; Crashed Job: $(date_text $recent) Last Result : 3221225477; Never Ran: Invalid argument to date encode" \
+  '-task:*r*' $wide
+many "Unknown when none is Bad" 2 \
+  "2 tasks matched, 1 failed; Never Ran: Invalid argument to date encode" '-task:n*' $wide
+many "name order, ASCII case-insensitive" 1 \
+  "3 tasks matched, 3 failed; _x Copy: $(date_text $old); alpha Copy: $(date_text $recent) Last Result : 1; Beta Copy: $(date_text $recent) Last Result : 2" \
+  '-task:*copy' -timeframe:60
+many "? needs a character: nothing matches" 1 \
+  'Cannot find task "Failed Job?"; Error Code: 80070002' '-task:Failed Job?' $wide
+# Wine's 2.0 GetTasks gives a collection whose Count and Item answer E_NOTIMPL: its root
+# and folder tasks cannot be listed, so only 1.0 tasks take part here.
+many "known to both: counted once" 0 \
+  "1 task matched, 0 failed; latest $(date_text $recent), earliest $(date_text $recent)" \
+  '-task:Bo?h' $wide
+many "2.0 root tasks in a root pattern" 1 \
+  'Cannot find task "Daily*"; Error Code: 80070002' '-task:Daily*' $wide
+many "2.0 folder, a pattern" 1 \
+  'Cannot find task "\\Backup\\*"; Error Code: 80004001' '-task:\Backup\*' $wide
+many "2.0 folder, every task in it" 1 \
+  'Cannot find task "\\Backup\\"; Error Code: 80004001' '-task:\Backup\' $wide
+many "a folder that does not exist" 1 \
+  'Cannot find task "\\Nope\\*"; Error Code: 80070003' '-task:\Nope\*' $wide
+
 finish
