@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/check_settings.h"
 
@@ -30,6 +31,8 @@ struct CheckReport {
   std::optional<std::int64_t> AgeSeconds;     // age of the last run at the time of the check
   std::optional<std::int64_t> WindowSeconds;  // the window's length, for a minute count
   std::optional<std::uint32_t> LastResult;    // the last run's exit code
+  // A check of many tasks: the report of each, by name; TaskName is then the pattern.
+  std::vector<CheckReport> Tasks{};
 };
 
 // A task or host name with a line break in it must not split the one line that the caller

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <exception>
 #include <memory>
+#include <optional>
+#include <vector>
 
 #include "core/check_report.h"
 #include "core/command_line_options.h"
@@ -14,6 +16,8 @@
 #include "core/remote_connection.h"
 #include "core/sched_tasks_helper.h"
 #include "core/split_command_line.h"
+#include "core/task_names.h"
+#include "core/task_summary.h"
 #include "core/time_frames.h"
 
 namespace runwarden {
@@ -97,45 +101,105 @@ std::int64_t AgeInSeconds(DateTime lastRun, DateTime now) {
   return static_cast<std::int64_t>(std::ceil(milliseconds / 1000));
 }
 
-// Starts COM, reaches the task and judges its last run; returns the last run's text and
-// puts what it measured into the report as soon as it is known.
-// Failures are raised; the resources are released before they reach the caller.
-std::string CheckTask(CheckSettings& settings, TimeFrameKind kind, Platform& platform,
-                      const RegionalSettings& regional, CheckReport& report) {
+// COM for the check; a failure is raised before anything else was acquired.
+void StartCom(Platform& platform) {
   const HResult initialised = platform.com.CoInitialize();
   if (initialised != 0) {  // "already initialised" (1) counts as a failure too
     platform.com.CoUninitialize();
     throw Exception("Error in CoInitialize. Error Code :" +
                     HexText(static_cast<std::uint32_t>(initialised), 8));
   }
-  CheckResources resources(platform, settings);
+}
+
+// Works under the check's account and reaches the scheduler of its computer.
+TSchedTasksHelper& ConnectScheduler(CheckSettings& settings, Platform& platform,
+                                    CheckResources& resources) {
   NormaliseHostName(settings.HostName);
   UseAccount(settings, platform);
   platform.com.SetRemoteTarget(!settings.HostName.empty());
-
   TSchedTasksHelper& helper = resources.CreateHelper();
   if (!helper.Connect(settings.HostName)) throw ESchedTasksHelperError(helper.ErrorText());
-  if (!helper.OpenTask(settings.TaskName)) throw ESchedTasksHelperError(helper.ErrorText());
-  const DateTime lastRun = helper.LastRunTime() + settings.TimeShift;
+  return helper;
+}
 
-  const TimeWindow window = ComputeTimeWindow(settings.TimeFrameMinutes, kind, platform.clock);
-  report.AgeSeconds = AgeInSeconds(lastRun, window.Now);
+// The time window, read from the clock once, after the first last run was read.
+class CheckWindow {
+ public:
+  CheckWindow(const CheckSettings& settings, TimeFrameKind kind, Clock& clock)
+      : settings_(settings), kind_(kind), clock_(clock) {}
+  const TimeWindow& Get() {
+    if (!window_) window_ = ComputeTimeWindow(settings_.TimeFrameMinutes, kind_, clock_);
+    return *window_;
+  }
+
+ private:
+  const CheckSettings& settings_;
+  TimeFrameKind kind_;
+  Clock& clock_;
+  std::optional<TimeWindow> window_;
+};
+
+// Judges the opened task's last run: its status and text go into the report with what it
+// measured, as soon as that is known. A non-zero exit code is raised, as are the failures
+// of reading the run.
+void JudgeOpenedTask(TSchedTasksHelper& helper, const CheckSettings& settings,
+                     CheckWindow& window, Platform& platform, const RegionalSettings& regional,
+                     CheckReport& report) {
+  const DateTime lastRun = helper.LastRunTime() + settings.TimeShift;
+  const TimeWindow& frame = window.Get();
+  report.AgeSeconds = AgeInSeconds(lastRun, frame.Now);
   if (settings.TimeFrameMinutes > 0) {
     report.WindowSeconds = std::int64_t{settings.TimeFrameMinutes} * 60;
   }
-  std::string lastRunText = DateTimeText(lastRun, regional, platform.locale);
-  if (!IsInTimeWindow(window, lastRun)) {
-    settings.Status = CheckStatus::Bad;
-    settings.MessageText = lastRunText;
-  }
+  report.Text = DateTimeText(lastRun, regional, platform.locale);
+  if (!IsInTimeWindow(frame, lastRun)) report.Status = CheckStatus::Bad;
   const std::uint32_t exitCode = helper.LastExitCode();  // read whatever the window said
   report.LastResult = exitCode;
-  if (settings.Status == CheckStatus::Ok && !settings.IgnoreResult && exitCode != 0) {
+  if (report.Status == CheckStatus::Ok && !settings.IgnoreResult && exitCode != 0) {
     // Zero-extended, so that codes with the top bit set never show a minus sign.
-    throw ESchedTasksHelperError(lastRunText + " Last Result : " +
+    throw ESchedTasksHelperError(report.Text + " Last Result : " +
                                  DecimalText(static_cast<std::int64_t>(exitCode)));
   }
-  return lastRunText;
+}
+
+// Starts COM, reaches the task and judges its last run into the report. Failures are
+// raised; the resources are released before they reach the caller.
+void CheckTask(CheckSettings& settings, TimeFrameKind kind, Platform& platform,
+               const RegionalSettings& regional, CheckReport& report) {
+  StartCom(platform);
+  CheckResources resources(platform, settings);
+  TSchedTasksHelper& helper = ConnectScheduler(settings, platform, resources);
+  if (!helper.OpenTask(settings.TaskName)) throw ESchedTasksHelperError(helper.ErrorText());
+  CheckWindow window(settings, kind, platform.clock);
+  JudgeOpenedTask(helper, settings, window, platform, regional, report);
+}
+
+// Every task that the pattern matches, each judged as one task is, its failures its own;
+// the check's outcome is made of theirs. No task matching fails as one task not found.
+void CheckPatternTasks(CheckSettings& settings, TimeFrameKind kind, Platform& platform,
+                       const RegionalSettings& regional, CheckReport& report) {
+  StartCom(platform);
+  CheckResources resources(platform, settings);
+  TSchedTasksHelper& helper = ConnectScheduler(settings, platform, resources);
+  std::vector<FoundTask> found;  // released before the helper
+  if (!helper.FindTasks(settings.TaskName, found)) throw ESchedTasksHelperError(helper.ErrorText());
+  CheckWindow window(settings, kind, platform.clock);
+  for (const FoundTask& task : found) {
+    CheckReport& taskReport = report.Tasks.emplace_back();
+    taskReport.TaskName = task.Name;
+    try {
+      if (!helper.OpenFoundTask(task)) throw ESchedTasksHelperError(helper.ErrorText());
+      JudgeOpenedTask(helper, settings, window, platform, regional, taskReport);
+    } catch (const ESchedTasksHelperError& error) {
+      taskReport.Status = CheckStatus::Bad;
+      taskReport.Text = error.Message();
+    } catch (const std::exception& error) {
+      taskReport.Status = CheckStatus::Unknown;
+      taskReport.Text = error.what();
+    }
+  }
+  report.Status = SummaryStatus(report.Tasks);
+  report.Text = SummaryText(report.Tasks);
 }
 
 }  // namespace
@@ -145,7 +209,6 @@ int RunCheck(const std::vector<std::string>& arguments, Platform& platform,
   CheckSettings settings;
   CheckReport report;
   ReportFormat format = ReportFormat::ScriptRes;
-  std::string lastRunText;
   // The one place where the failures of a check become its outcome.
   try {
     ParseCommandLine(arguments, platform.timeZone, platform.caseMapping, leadBytes, settings);
@@ -157,7 +220,13 @@ int RunCheck(const std::vector<std::string>& arguments, Platform& platform,
     Validate(settings, kind, format);
     if (settings.Status == CheckStatus::Ok) {
       report.TaskName = settings.TaskName;
-      lastRunText = CheckTask(settings, kind, platform, regional, report);
+      if (IsTaskPattern(settings.TaskName, leadBytes)) {
+        CheckPatternTasks(settings, kind, platform, regional, report);
+      } else {
+        CheckTask(settings, kind, platform, regional, report);
+      }
+      settings.Status = report.Status;
+      settings.MessageText = report.Text;
     }
   } catch (const ESchedTasksHelperError& error) {
     settings.Status = CheckStatus::Bad;
@@ -167,9 +236,9 @@ int RunCheck(const std::vector<std::string>& arguments, Platform& platform,
     settings.MessageText = error.what();
   }
   report.Status = settings.Status;
-  report.Text = settings.Status == CheckStatus::Ok ? lastRunText : settings.MessageText;
+  report.Text = settings.MessageText;
   if (format == ReportFormat::Nagios) {
-    platform.console.WriteLine(PluginLine(report));
+    for (const std::string& line : PluginLines(report)) platform.console.WriteLine(line);
     return PluginExitStatus(report.Status);
   }
   platform.console.WriteLine(ScriptResLine(report));

@@ -11,6 +11,14 @@ class CountedRef {
   CountedRef() = default;
   CountedRef(const CountedRef&) = delete;
   CountedRef& operator=(const CountedRef&) = delete;
+  CountedRef(CountedRef&& other) noexcept : object_(std::exchange(other.object_, nullptr)) {}
+  CountedRef& operator=(CountedRef&& other) noexcept {
+    if (this != &other) {
+      Release();
+      object_ = std::exchange(other.object_, nullptr);
+    }
+    return *this;
+  }
   ~CountedRef() { Release(); }
 
   T* Get() const { return object_; }

@@ -35,14 +35,23 @@ std::string PerfDataValue(std::string_view label, std::int64_t value, std::strin
   return text;
 }
 
-std::string PerfData(const CheckReport& report) {
-  std::string data;
+// The values of one report, their labels led by prefix; appended to data.
+void AddPerfData(const CheckReport& report, const std::string& prefix, std::string& data) {
   const auto add = [&data](std::string value) {
     if (!data.empty()) data += ' ';
     data += value;
   };
-  if (report.AgeSeconds) add(PerfDataValue("age", *report.AgeSeconds, "s", report.WindowSeconds));
-  if (report.LastResult) add(PerfDataValue("result", *report.LastResult, "", std::nullopt));
+  if (report.AgeSeconds) {
+    add(PerfDataValue(prefix + "age", *report.AgeSeconds, "s", report.WindowSeconds));
+  }
+  if (report.LastResult) add(PerfDataValue(prefix + "result", *report.LastResult, "", std::nullopt));
+}
+
+// A check of many tasks has the values of each task, labelled with its name.
+std::string PerfData(const CheckReport& report) {
+  std::string data;
+  AddPerfData(report, "", data);
+  for (const CheckReport& task : report.Tasks) AddPerfData(task, task.TaskName + " ", data);
   return data;
 }
 
@@ -55,6 +64,15 @@ std::string PluginLine(const CheckReport& report) {
   const std::string data = PerfData(report);
   if (!data.empty()) line += " | " + data;
   return line;
+}
+
+std::vector<std::string> PluginLines(const CheckReport& report) {
+  std::vector<std::string> lines{PluginLine(report)};
+  for (const CheckReport& task : report.Tasks) {
+    lines.push_back(std::string(StatusWord(task.Status)) + " - " +
+                    PluginText(task.TaskName + ": " + task.Text));
+  }
+  return lines;
 }
 
 int PluginExitStatus(CheckStatus status) {

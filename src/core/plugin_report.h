@@ -9,6 +9,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/check_report.h"
 
@@ -18,6 +19,11 @@ namespace runwarden {
 // task's name and the default form's text; " | " and the performance data are left out
 // when the check measured nothing.
 std::string PluginLine(const CheckReport& report);
+
+// PluginLine's line; for a check of many tasks the performance data hold the values of
+// every task, labelled "NAME age" and "NAME result", and a line for each task follows, in
+// the report's order (the long output): "CRITICAL - Backup: 12/7/26 2:00:00 am".
+std::vector<std::string> PluginLines(const CheckReport& report);
 
 int PluginExitStatus(CheckStatus status);
 

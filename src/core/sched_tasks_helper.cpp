@@ -36,24 +36,15 @@ bool IsUnknownToV1(HResult result) {
                    static_cast<std::uint32_t>(result)) != kUnknownToV1.end();
 }
 
+constexpr HResult kFileNotFound = static_cast<HResult>(0x80070002);
+constexpr HResult kPathNotFound = static_cast<HResult>(0x80070003);
+
+// Names asked of a 1.0 task list at a time.
+constexpr std::uint32_t kListBatch = 64;
+
 // Scheduler statuses of Task Scheduler 2.0.
 constexpr HResult kTaskRunning = 0x00041301;    // SCHED_S_TASK_RUNNING
 constexpr HResult kTaskHasNotRun = 0x00041303;  // SCHED_S_TASK_HAS_NOT_RUN
-
-// A 2.0 task path split at its last backslash: the folder, led by one backslash (the root
-// when there is none, or only backslashes before the name), and the task's name.
-struct TaskPath {
-  std::u16string folder;
-  std::u16string_view name;
-};
-
-TaskPath SplitTaskPath(std::u16string_view path) {
-  const std::size_t last = path.rfind(u'\\');
-  if (last == std::u16string_view::npos) return {u"\\", path};
-  std::u16string_view folder = path.substr(0, last);
-  folder.remove_prefix(std::min(folder.find_first_not_of(u'\\'), folder.size()));
-  return {u"\\" + std::u16string(folder), path.substr(last + 1)};
-}
 
 // The 2.0 Connect takes the computer's name without the two backslashes that lead it for
 // 1.0.
@@ -134,18 +125,9 @@ bool TSchedTasksHelper::Connect(std::string_view host) {
 }
 
 bool TSchedTasksHelper::OpenTask(std::string_view name) {
-  ActivatedItem.Release();
+  ActivatedItem.Release();  // before the name is converted, as the call order shows
   HResult activated = kNoScheduler;
-  if (Scheduler) {
-    const char16_t* wideName = WideName(wideText_, name);
-    activated = wideName ? Scheduler.Get()->Activate(wideName, IID_ITask, ActivatedItem.Put())
-                         : kNameTooLong;
-  }
-  if (activated == 0 && ActivatedItem) {
-    Task.Assign(ActivatedItem.Get());
-    RegisteredTask.Release();
-    return true;
-  }
+  if (ActivateV1Task(Scheduler ? WideName(wideText_, name) : nullptr, activated)) return true;
   if (IsUnknownToV1(activated) && OpenRegisteredTask(name)) {
     Task.Release();
     return true;
@@ -154,9 +136,37 @@ bool TSchedTasksHelper::OpenTask(std::string_view name) {
   return false;
 }
 
+bool TSchedTasksHelper::OpenFoundTask(const FoundTask& task) {
+  if (task.Registered) {
+    ActivatedItem.Release();
+    Task.Release();
+    RegisteredTask.Assign(task.Registered.Get());
+    return true;
+  }
+  HResult activated = kNoScheduler;
+  if (ActivateV1Task(task.Path.c_str(), activated)) return true;
+  errorText_ = FailureText("Cannot find task ", task.Name, activated);
+  return false;
+}
+
+// Opens a 1.0 task as the one to read; activated: the platform's answer. name: null for a
+// name too long for the buffer.
+bool TSchedTasksHelper::ActivateV1Task(const char16_t* name, HResult& activated) {
+  ActivatedItem.Release();
+  if (!Scheduler) {
+    activated = kNoScheduler;
+    return false;
+  }
+  activated = name ? Scheduler.Get()->Activate(name, IID_ITask, ActivatedItem.Put()) : kNameTooLong;
+  if (activated != 0 || !ActivatedItem) return false;
+  Task.Assign(ActivatedItem.Get());
+  RegisteredTask.Release();
+  return true;
+}
+
 // Task Scheduler 2.0 of the computer that Scheduler addresses. Every failure here leaves
 // the 1.0 answer to stand; what was made is released with the helper.
-bool TSchedTasksHelper::OpenRegisteredTask(std::string_view name) {
+bool TSchedTasksHelper::ConnectService() {
   Folder.Release();
   Service.Release();
   if (com_.CoCreateInstance(CLSID_TaskScheduler, nullptr, kClassContextInprocServer,
@@ -164,12 +174,16 @@ bool TSchedTasksHelper::OpenRegisteredTask(std::string_view name) {
       !Service) {
     return false;
   }
-  // The names go through the shared buffer as for 1.0, each to one call. The task path is
-  // split in UTF-16, where no byte of a double-byte character can pass for a backslash.
+  // The names go through the shared buffer as for 1.0, each to one call.
   const char16_t* computer = WideName(wideText_, host_);
-  if (!computer) return false;
   // The credentials are those of the thread, which impersonates the check's account.
-  if (Service.Get()->Connect(ServerName(computer), {}, {}, {}) != 0) return false;
+  return computer && Service.Get()->Connect(ServerName(computer), {}, {}, {}) == 0;
+}
+
+bool TSchedTasksHelper::OpenRegisteredTask(std::string_view name) {
+  if (!ConnectService()) return false;
+  // The task path is split in UTF-16, where no byte of a double-byte character can pass
+  // for a backslash.
   const char16_t* path = WideName(wideText_, name);
   if (!path) return false;
   const TaskPath split = SplitTaskPath(path);
@@ -179,6 +193,94 @@ bool TSchedTasksHelper::OpenRegisteredTask(std::string_view name) {
   if (Folder.Get()->GetTask(split.name, found.Put()) != 0 || !found) return false;
   RegisteredTask.Assign(found.Get());
   return true;
+}
+
+bool TSchedTasksHelper::FindTasks(std::string_view pattern, std::vector<FoundTask>& tasks) {
+  tasks.clear();
+  HResult notFound = kNameTooLong;
+  if (const char16_t* wide = WideName(wideText_, pattern)) {
+    // Split in UTF-16 and copied out of the shared buffer before any other name uses it.
+    const TaskPattern split = SplitTaskPattern(wide);
+    notFound = IsRootFolder(split.folder) ? ListV1Tasks(split.names, tasks) : kPathNotFound;
+    ListRegisteredTasks(split, tasks);
+    std::stable_sort(tasks.begin(), tasks.end(), [](const FoundTask& a, const FoundTask& b) {
+      return TaskNameBefore(a.Path, b.Path);
+    });
+  }
+  if (!tasks.empty()) return true;
+  errorText_ = FailureText("Cannot find task ", pattern, notFound);
+  return false;
+}
+
+// The matching 1.0 tasks, all in the root folder; returns the code of a list that could
+// not be made, else that of a task not found. A list that breaks off keeps what it gave.
+HResult TSchedTasksHelper::ListV1Tasks(std::u16string_view names, std::vector<FoundTask>& tasks) {
+  if (!Scheduler) return kNoScheduler;
+  const std::u16string pattern(names);
+  CountedRef<IEnumWorkItems> items;
+  const HResult listed = Scheduler.Get()->Enum(pattern.c_str(), items.Put());
+  if (listed != 0) return listed;
+  std::vector<std::u16string> listedNames;
+  // A 0 answer has given every name asked for; one that did not is taken as the end.
+  for (std::size_t before = 0; items;) {
+    before = listedNames.size();
+    if (items.Get()->Next(kListBatch, listedNames) != 0 ||
+        listedNames.size() != before + kListBatch) {
+      break;
+    }
+  }
+  for (std::u16string& name : listedNames) {
+    if (!MatchesTaskPattern(names, name)) continue;
+    FoundTask task;
+    task.Name = NarrowName(name);
+    task.Path = std::move(name);
+    tasks.push_back(std::move(task));
+  }
+  return kFileNotFound;
+}
+
+// The matching tasks of the pattern's 2.0 folder; in the root, those that 1.0 listed
+// already are left out. Every failure ends the list where it stands.
+void TSchedTasksHelper::ListRegisteredTasks(const TaskPattern& pattern,
+                                            std::vector<FoundTask>& tasks) {
+  if (!ConnectService()) return;
+  if (Service.Get()->GetFolder(pattern.folder, Folder.Put()) != 0 || !Folder) return;
+  CountedRef<IRegisteredTaskCollection> collection;
+  if (Folder.Get()->GetTasks(kTaskEnumHidden, collection.Put()) != 0 || !collection) return;
+  std::int32_t count = 0;
+  if (collection.Get()->get_Count(&count) != 0) return;
+  const bool root = IsRootFolder(pattern.folder);
+  const std::size_t listedByV1 = tasks.size();
+  for (std::int32_t index = 1; index <= count; ++index) {
+    FoundTask task;
+    std::u16string name;
+    if (collection.Get()->get_Item(index, task.Registered.Put()) != 0 || !task.Registered ||
+        task.Registered.Get()->get_Name(&name) != 0) {
+      return;
+    }
+    if (!MatchesTaskPattern(pattern.names, name)) continue;
+    const auto v1End = tasks.begin() + static_cast<std::ptrdiff_t>(listedByV1);
+    if (root && std::any_of(tasks.begin(), v1End, [&name](const FoundTask& listed) {
+          return SameTaskName(listed.Path, name);
+        })) {
+      continue;
+    }
+    task.Path = root ? name : pattern.folder + u"\\" + name;
+    task.Name = NarrowName(task.Path);
+    tasks.push_back(std::move(task));
+  }
+}
+
+// A task's name in the system's code page, as the command line gives names.
+std::string TSchedTasksHelper::NarrowName(std::u16string_view name) {
+  if (name.empty()) return {};
+  // No character of a code page takes more than four bytes.
+  std::string narrow(name.size() * 4, '\0');
+  const int written =
+      wideText_.WideCharToMultiByte(kAnsiCodePage, 0, name.data(), static_cast<int>(name.size()),
+                                    narrow.data(), static_cast<int>(narrow.size()));
+  narrow.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
+  return narrow;
 }
 
 DateTime TSchedTasksHelper::LastRunTime() {

@@ -6,10 +6,12 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/counted_ref.h"
 #include "core/date_time.h"
 #include "core/errors.h"
+#include "core/task_names.h"
 #include "platform/com_runtime.h"
 #include "platform/wide_text.h"
 
@@ -35,6 +37,13 @@ inline constexpr HResult kNameTooLong = static_cast<HResult>(0x800700CE);
 // kWideNameBufferUnits bytes or more. Each call overwrites the previous result.
 const char16_t* WideName(WideText& wideText, std::string_view text);
 
+// A task that a pattern matched: the 1.0 name to activate, or the 2.0 task itself.
+struct FoundTask {
+  std::u16string Path;  // root tasks by their name, others by their path
+  std::string Name;     // Path in the system's code page, as the report shows it
+  CountedRef<IRegisteredTask> Registered;  // set for a task found through 2.0 only
+};
+
 class TSchedTasksHelper {
  public:
   TSchedTasksHelper(ComRuntime& com, WideText& wideText) : com_(com), wideText_(wideText) {}
@@ -49,6 +58,15 @@ class TSchedTasksHelper {
   // not know is looked up in the Task Scheduler 2.0 library of the same computer, and when
   // that fails too, the 1.0 answer stands. A failure leaves an earlier opened task readable.
   bool OpenTask(std::string_view name);
+  // Requires a successful Connect. The tasks that pattern matches, by name (TaskNameBefore):
+  // a pattern without a folder, or in the root, lists the 1.0 tasks and then those of the
+  // 2.0 root folder, a task that both know listed once; one in a folder lists that 2.0
+  // folder. When none matches, false, and the not-found text is the 1.0 answer: the code
+  // of a 1.0 list that failed, else 80070002, or 80070003 for a folder, and 800700CE for a
+  // pattern too long for the name buffer, refused without a call.
+  bool FindTasks(std::string_view pattern, std::vector<FoundTask>& tasks);
+  // OpenTask for a task that FindTasks gave.
+  bool OpenFoundTask(const FoundTask& task);
   // Most recent run in the addressed computer's local time; 0 when no task is open.
   // Throws EConvertError when the scheduler's record is no valid date or time, or the task
   // never ran; a 2.0 run time passes the same checks as a 1.0 record.
@@ -62,6 +80,11 @@ class TSchedTasksHelper {
 
  private:
   bool OpenRegisteredTask(std::string_view name);
+  bool ActivateV1Task(const char16_t* name, HResult& activated);
+  bool ConnectService();
+  HResult ListV1Tasks(std::u16string_view names, std::vector<FoundTask>& tasks);
+  void ListRegisteredTasks(const TaskPattern& pattern, std::vector<FoundTask>& tasks);
+  std::string NarrowName(std::u16string_view name);
 
   ComRuntime& com_;
   WideText& wideText_;
