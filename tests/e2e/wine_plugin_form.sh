@@ -22,6 +22,7 @@ task() {
 task "Nightly Backup" 0 2020 6 15 10 20 30
 task "Crashed Job" 0xC0000005 2020 6 15 10 20 30
 task "Never Ran" never
+task "Bob's Job" 0 2020 6 15 10 20 30
 ran=$(date -d '2020-06-15 10:20:30' +%s)
 # A window of every minute there is: anything in the past lies inside it.
 frame=-timeframe:2147483647
@@ -63,10 +64,10 @@ check "a | in the name does not start the performance data" 2 \
 check "the host in the reason, never the password" 2 \
   'TASK CRITICAL - Nightly Backup: Cannot connect to computer: "\\\\nohost.invalid"; Error Code: 80070035\r\n' \
   "-task:Nightly Backup" "$frame" -host:nohost.invalid '-user:OFFICE\backup' -pswd:Zq7-secret
-# Many tasks: the summary first, the performance data of every task, then a line per task
-# in name order.
+# Many tasks: the summary first, the performance data of every task that has a run (a
+# quote in a label doubled), then a line per task in name order.
 check "many tasks: the worst status, a line per task" 2 \
-  "TASK CRITICAL - *: 3 tasks matched, 2 failed; Crashed Job: 6/15/2020 10:20:30 AM Last Result : 3221225477; Never Ran: Invalid argument to date encode | 'Crashed Job age'=AGEs;;$threshold 'Crashed Job result'=3221225477 'Nightly Backup age'=AGEs;;$threshold 'Nightly Backup result'=0\r\nCRITICAL - Crashed Job: 6/15/2020 10:20:30 AM Last Result : 3221225477\r\nUNKNOWN - Never Ran: Invalid argument to date encode\r\nOK - Nightly Backup: 6/15/2020 10:20:30 AM\r\n" \
+  "TASK CRITICAL - *: 4 tasks matched, 2 failed; Crashed Job: 6/15/2020 10:20:30 AM Last Result : 3221225477; Never Ran: Invalid argument to date encode | 'Bob''s Job age'=AGEs;;$threshold 'Bob''s Job result'=0 'Crashed Job age'=AGEs;;$threshold 'Crashed Job result'=3221225477 'Nightly Backup age'=AGEs;;$threshold 'Nightly Backup result'=0\r\nOK - Bob's Job: 6/15/2020 10:20:30 AM\r\nCRITICAL - Crashed Job: 6/15/2020 10:20:30 AM Last Result : 3221225477\r\nUNKNOWN - Never Ran: Invalid argument to date encode\r\nOK - Nightly Backup: 6/15/2020 10:20:30 AM\r\n" \
   '-task:*' "$frame"
 check "an unknown form: the default one" 2 \
   'ScriptRes:Unknown:Invalid format specified. Format should be scriptres or nagios\r\n' \
