@@ -161,12 +161,15 @@ expect_bytes "task name with a blank in double quotes" \
   "ScriptRes:Ok:$(date_text $recent)\r\n" "$out"
 
 # Many tasks in one check: -task: with * and ?, or a folder with a trailing backslash. A
-# window of 3000 minutes holds every run made above, wherever midnight falls. The three
-# copies tell the name order: Wine lists them alpha, Beta, _x; byte order is Beta, _x,
-# alpha; the report's order is ASCII case-insensitive.
+# window of 3000 minutes holds every run made above, wherever midnight falls. The copies
+# tell the name order: Wine lists them alpha, Beta, Broken, _x; byte order is Beta, Broken,
+# _x, alpha; the report's order is ASCII case-insensitive. A task file that the scheduler
+# cannot read fails on its own, with the reason a check of it alone gives.
 task "Beta Copy" 2 $recent
 task "_x Copy" 0 $old
 task "alpha Copy" 1 $recent
+tasks=$WINEPREFIX/drive_c/windows/tasks
+printf 'no task' >"$tasks/Broken Copy.job"
 wide=-timeframe:3000
 # many NAME STATUS SUMMARY ARGS...: the check gives "ScriptRes:<its status>:SUMMARY".
 many() {
@@ -185,13 +188,16 @@ many "? is one character; one task" 0 \
   "1 task matched, 0 failed; latest $(date_text $midnight), earliest $(date_text $midnight)" \
   '-task:M?DNIGHT job' $wide
 many "Bad over Unknown" 1 \
-  "3 tasks matched, 2 failed; Crashed Job: $(date_text $recent) Last Result : 3221225477; Never Ran: Invalid argument to date encode" \
-  '-task:*r*' $wide
+  "2 tasks matched, 2 failed; Crashed Job: $(date_text $recent) Last Result : 3221225477; Never Ran: Invalid argument to date encode" \
+  '-task:*RA*' $wide
 many "Unknown when none is Bad" 2 \
   "2 tasks matched, 1 failed; Never Ran: Invalid argument to date encode" '-task:n*' $wide
 many "name order, ASCII case-insensitive" 1 \
-  "3 tasks matched, 3 failed; _x Copy: $(date_text $old); alpha Copy: $(date_text $recent) Last Result : 1; Beta Copy: $(date_text $recent) Last Result : 2" \
+  "4 tasks matched, 4 failed; _x Copy: $(date_text $old); alpha Copy: $(date_text $recent) Last Result : 1; Beta Copy: $(date_text $recent) Last Result : 2; Broken Copy: Cannot find task \"Broken Copy\"; Error Code: 8004130E" \
   '-task:*copy' -timeframe:60
+japanese task '予定' never
+japanese many "a double-byte name: ? is one character, the name in code page 932" 2 \
+  '1 task matched, 1 failed; \x97\\\x92\xe8: Invalid argument to date encode' '-task:?定' $wide
 many "? needs a character: nothing matches" 1 \
   'Cannot find task "Failed Job?"; Error Code: 80070002' '-task:Failed Job?' $wide
 # Wine's 2.0 GetTasks gives a collection whose Count and Item answer E_NOTIMPL: its root
