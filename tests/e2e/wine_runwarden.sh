@@ -215,4 +215,14 @@ many "2.0 folder, every task in it" 1 \
 many "a folder that does not exist" 1 \
   'Cannot find task "\\Nope\\*"; Error Code: 80070003' '-task:\Nope\*' $wide
 
+# Windows names files without regard to case, so a task file may end in .JOB; the task is
+# still the one that -task: names. Last, so that no pattern above meets it.
+task "Upper Case" 0 $recent
+mv "$tasks/Upper Case.job" "$tasks/Upper Case.JOB"
+check "a task file ending in .JOB, alone" 0 "ScriptRes:Ok:$(date_text $recent)\r\n" \
+  "-task:Upper Case" $wide
+many "a task file ending in .JOB, in a pattern: the task's name" 0 \
+  "1 task matched, 0 failed; latest $(date_text $recent), earliest $(date_text $recent)" \
+  '-task:upper*' $wide
+
 finish
