@@ -225,4 +225,11 @@ many "a task file ending in .JOB, in a pattern: the task's name" 0 \
   "1 task matched, 0 failed; latest $(date_text $recent), earliest $(date_text $recent)" \
   '-task:upper*' $wide
 
+# A name outside the system's code page (1252 here): the task is read by its own UTF-16
+# name and reported as the code page writes it (a best fit: Ω as O). Wine reads Linux file
+# names as UTF-8 only under a UTF-8 locale.
+cp "$tasks/Failed Job.job" "$tasks/Ω Job.job"
+LC_ALL=C.UTF-8 many "a name outside the code page" 1 \
+  "1 task matched, 1 failed; O Job: $(date_text $recent) Last Result : 3" '-task:? Job' $wide
+
 finish
