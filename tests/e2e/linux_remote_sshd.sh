@@ -21,6 +21,7 @@ testbed_oneshot rw-ok.service /bin/true
 testbed_idle_timer rw-ok.timer
 testbed_oneshot rw-fails.service "/bin/sh -c 'exit 3'"
 testbed_idle_timer rw-fails.timer
+testbed_oneshot rw-disk.service /bin/true
 testbed_start
 tb_systemctl start rw-ok.timer rw-fails.timer
 tb_systemctl start rw-ok.service rw-fails.service 2>/dev/null
@@ -124,6 +125,11 @@ run_checks() {
   run "remote unit that is no task" 1 \
     'ScriptRes:Bad:Cannot find task "default.target"; Error Code: 80004002' \
     -task:default.target -timeframe:10 "-host:$remote" -user:monitor
+  local before=$(logins)
+  run "remote pattern" 1 \
+    "ScriptRes:Bad:3 tasks matched, 2 failed; rw-disk.service: Invalid argument to date encode; rw-fails.timer: $fails Last Result : 3" \
+    -task:RW-* -timeframe:10 "-host:$remote" -user:monitor
+  expect_status "remote pattern: one login for the list and every task" $((before + 1)) "$(logins)"
   run "a password is no ssh credential: the key still logs on" 0 "ScriptRes:Ok:$ok" \
     -task:rw-ok -timeframe:10 "-host:$remote" -user:monitor -pswd:secret
   run "a key restricted to the bridge" 1 "ScriptRes:Bad:$fails Last Result : 3" \
@@ -191,7 +197,8 @@ run_checks() {
   # Connection sharing in the account's configuration. The first check opens the shared
   # connection, whose master stays in the background (ControlPersist): the check neither
   # waits for it nor lets it hold the reader's pipe; the next check logs on no more.
-  local before=$(logins) started=$SECONDS status
+  local started=$SECONDS status
+  before=$(logins)
   LC_ALL=C timeout 60 "$program" -task:rw-ok -timeframe:10 -host:shared 2>"$out.err" </dev/null |
     cat >"$out"
   status=${PIPESTATUS[0]}

@@ -66,10 +66,28 @@ testbed_unit rw-idle.service <<'EOF'
 Type=oneshot
 ExecStart=/bin/true
 EOF
+# Many units under one pattern: a timer and its service (counted once, as the timer), a
+# timer whose Unit= names a service of another name, a service that failed, a timer whose
+# service never ran, a service only on disk, and a template, which is no task.
+testbed_oneshot rw-many-ok.service /bin/true
+testbed_idle_timer rw-many-ok.timer
+testbed_oneshot rw-many-job.service /bin/true
+printf '[Timer]\nOnCalendar=2099-01-01\nUnit=rw-many-job.service\n' | testbed_unit rw-many-okay.timer
+testbed_oneshot rw-many-fails.service "/bin/sh -c 'exit 3'"
+testbed_oneshot rw-many-idle.service /bin/true
+testbed_idle_timer rw-many-idle.timer
+testbed_oneshot rw-many-disk.service /bin/true
+testbed_oneshot rw-many-tpl@.service /bin/true
 testbed_start
 tb_systemctl start rw-ok.timer rw-never.timer rw-nightly.timer
+tb_systemctl start rw-many-ok.timer rw-many-okay.timer rw-many-idle.timer
 tb_systemctl start rw-ok.service rw-fails.service rw-killed.service rw-post-fails.service 2>/dev/null
 for unit in rw-ok rw-fails rw-killed rw-post-fails rw-job; do testbed_wait_finished "$unit.service"; done
+# One after the other, so that the latest and the earliest run are told apart.
+for unit in rw-many-ok rw-many-job rw-many-fails; do
+  tb_systemctl start "$unit.service" 2>/dev/null
+  testbed_wait_finished "$unit.service"
+done
 
 # Microseconds since the epoch as the probe prints them, in local time.
 probe_time() { date -d "@${1:0:-6}" "+%Y-%m-%d %H:%M:%S.${1: -6:3}"; }
@@ -129,6 +147,16 @@ run_probe_checks() {
   probe_check "unit of another type" 1 'Cannot find task "default.target"; Error Code: 80004002' \
     default.target
 
+  probe_check "list: each task once, its last run read with the list" 0 \
+    "rw-many-disk.service 00041303 00041303
+rw-many-fails.service $(probe_time "$(testbed_last_start rw-many-fails.service)") 3
+rw-many-idle.timer 00041303 00041303
+rw-many-ok.timer $(probe_time "$(testbed_last_start rw-many-ok.service)") 0
+rw-many-okay.timer $(probe_time "$(testbed_last_start rw-many-job.service)") 0" --list 'RW-MANY-*'
+  probe_check "list, one character" 0 \
+    "rw-many-ok.timer $(probe_time "$(testbed_last_start rw-many-ok.service)") 0" \
+    --list 'rw-many-o?.*'
+
   PATH=$fake_bin:$PATH probe_check "remote service through ssh" 0 \
     "$(probe_time "$(testbed_last_start rw-fails.service)") 3" rw-fails "backup@server:2222"
   expect_bytes "ssh never prompts, connect bounded, login and port passed" \
@@ -178,6 +206,36 @@ run_program_checks() {
     -task:rw-never -timeframe:10
   run "unit that nothing has loaded yet: loaded by the check" 2 \
     "ScriptRes:Unknown:Invalid argument to date encode" -task:rw-idle -timeframe:10
+  # Many units under one pattern, each judged as a check of it alone.
+  local many_ok many_job many_fails
+  many_ok=$(testbed_result_time "$(testbed_last_start rw-many-ok.service)")
+  many_job=$(testbed_result_time "$(testbed_last_start rw-many-job.service)")
+  many_fails=$(testbed_result_time "$(testbed_last_start rw-many-fails.service)")
+  run "pattern: mixed outcomes, the failed ones in name order" 1 \
+    "ScriptRes:Bad:5 tasks matched, 3 failed; rw-many-disk.service: Invalid argument to date encode; rw-many-fails.service: $many_fails Last Result : 3; rw-many-idle.timer: Invalid argument to date encode" \
+    -task:rw-many-* -timeframe:10
+  run "pattern: all ok, letters in either case" 0 \
+    "ScriptRes:Ok:2 tasks matched, 0 failed; latest $many_job, earliest $many_ok" \
+    -task:RW-MANY-OK* -timeframe:10
+  run "pattern: exit code ignored" 0 \
+    "ScriptRes:Ok:1 task matched, 0 failed; latest $many_fails, earliest $many_fails" \
+    '-task:rw-many-fail?.service' -timeframe:10 -ignoreres
+  run "pattern: never ran" 2 \
+    "ScriptRes:Unknown:1 task matched, 1 failed; rw-many-idle.timer: Invalid argument to date encode" \
+    -task:rw-many-idle* -timeframe:10
+  run "pattern: outside the window" 1 \
+    "ScriptRes:Bad:1 task matched, 1 failed; rw-many-ok.timer: $many_ok" \
+    -task:rw-many-ok.* -timeframe:yesterday
+  run "pattern that matches nothing" 1 \
+    'ScriptRes:Bad:Cannot find task "rw-none-*"; Error Code: 80070002' -task:rw-none-* -timeframe:10
+  run "pattern that matches only a template" 1 \
+    'ScriptRes:Bad:Cannot find task "rw-many-tpl*"; Error Code: 80070002' \
+    -task:rw-many-tpl* -timeframe:10
+  DBUS_SYSTEM_BUS_ADDRESS=unix:path=$TESTBED_DIR/no-bus run "pattern, no bus" 1 \
+    "ScriptRes:Bad:Error in CoCreateInstance. Error Code: 80041315" -task:rw-many-* -timeframe:10
+  PATH=$fake_bin:$PATH run "pattern on a remote computer" 0 \
+    "ScriptRes:Ok:2 tasks matched, 0 failed; latest $many_job, earliest $many_ok" \
+    '-task:rw-many-ok*' -timeframe:10 -host:server
   PATH=$fake_bin:$PATH run "remote computer, -user as the ssh login" 1 \
     "ScriptRes:Bad:$fails Last Result : 3" -task:rw-fails -timeframe:10 '-host:\\server' \
     '-user:OFFICE\monitor'

@@ -47,6 +47,9 @@ TEST_F(NoLocalManager, OnlyTheObjectForTheLocalComputerNeedsIt) {
   ITask* task = nullptr;
   EXPECT_EQ(scheduler->Activate(u"backup", IID_ITask, &task), kServiceNotRunning);
   EXPECT_EQ(task, nullptr);
+  IEnumWorkItems* items = nullptr;
+  EXPECT_EQ(scheduler->Enum(u"backup*", &items), kServiceNotRunning) << "so does a task list";
+  EXPECT_EQ(items, nullptr);
   EXPECT_EQ(scheduler->Release(), 0u);
 }
 

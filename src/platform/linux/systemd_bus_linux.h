@@ -31,6 +31,9 @@ inline constexpr std::chrono::seconds kLocalCallTimeout{10};
 inline constexpr std::chrono::seconds kRemoteCallTimeout{20};
 inline constexpr std::chrono::seconds kSshConnectTimeout{10};
 
+inline constexpr char kManagerService[] = "org.freedesktop.systemd1";
+inline constexpr char kManagerPath[] = "/org/freedesktop/systemd1";
+inline constexpr char kManagerInterface[] = "org.freedesktop.systemd1.Manager";
 inline constexpr char kUnitInterface[] = "org.freedesktop.systemd1.Unit";
 inline constexpr char kServiceInterface[] = "org.freedesktop.systemd1.Service";
 inline constexpr char kTimerInterface[] = "org.freedesktop.systemd1.Timer";
@@ -52,26 +55,18 @@ std::string UnitPath(const std::string& unitName);
 // name, or empty. remote: the call went to another computer.
 HResult ResultOfBusFailure(int error, std::string_view errorName, bool remote);
 
-// Properties asked for together: every Get is sent before the first answer is awaited,
-// which spares the round trips in between (docs/performance.md). The answers are then
-// read in the order asked, as if asked one after the other: after the first failure the
-// rest read as nothing, and that failure is what Result() reports. Each answer is bounded
-// by the connection's method call timeout.
-class PropertyBatch {
+class PropertyBatch;
+
+// The answers of a batch read in the order asked, as if asked one after the other: after
+// the first failure the rest read as nothing, and that failure is what Result() reports.
+// Readers of one batch fail independently: a batch about many units reads each unit's
+// answers with a reader of its own.
+class AnswerReader {
  public:
-  PropertyBatch(sd_bus* bus, bool remote) : bus_(bus), remote_(remote) {}
-  PropertyBatch(const PropertyBatch&) = delete;
-  PropertyBatch& operator=(const PropertyBatch&) = delete;
-  ~PropertyBatch();
-
-  // Sends the Get; returns the number of its answer.
-  std::size_t Ask(const std::string& path, const char* interface, const char* member);
-
-  // Waits until every answer is in; a broken connection fails the ones still awaited.
-  void Wait();
+  explicit AnswerReader(PropertyBatch& batch) : batch_(batch) {}
 
   bool Failed() const { return failure_ < 0; }
-  HResult Result() const { return ResultOfBusFailure(failure_, errorName_, remote_); }
+  HResult Result() const;
 
   std::string Text(std::size_t index) {
     const char* value = nullptr;
@@ -86,32 +81,69 @@ class PropertyBatch {
     return Read(index, signature, &value) ? value : T{};
   }
 
+  // The reply of a method call (PropertyBatch::Call), to be read by the caller; null when
+  // it failed or an earlier read did.
+  sd_bus_message* Reply(std::size_t index);
+
  private:
+  template <class T>
+  bool Read(std::size_t index, const char* signature, T* value) {
+    sd_bus_message* reply = Reply(index);
+    if (reply == nullptr) return false;
+    const int r = sd_bus_message_read(reply, "v", signature, value);
+    if (r < 0) failure_ = r;
+    return r >= 0;
+  }
+
+  PropertyBatch& batch_;
+  int failure_ = 0;
+  std::string errorName_;
+};
+
+// Calls made together: each is sent before the first answer is awaited, which spares the
+// round trips in between (docs/performance.md); at most kMaxAwaited answers are awaited at
+// once (a bus daemon limits the replies one connection may await), the rest are sent as
+// answers come in. Each answer is bounded by the connection's method call timeout; an
+// AnswerReader reads them.
+class PropertyBatch {
+ public:
+  static constexpr std::size_t kMaxAwaited = 64;
+
+  PropertyBatch(sd_bus* bus, bool remote) : bus_(bus), remote_(remote) {}
+  PropertyBatch(const PropertyBatch&) = delete;
+  PropertyBatch& operator=(const PropertyBatch&) = delete;
+  ~PropertyBatch();
+
+  // Asks for a property of the manager's object at path; returns the number of its answer.
+  std::size_t Ask(const std::string& path, const char* interface, const char* member);
+  // Sends a method call made with sd_bus_message_new_method_call (the batch takes it over,
+  // null when making it failed); returns the number of its answer.
+  std::size_t Call(sd_bus_message* call, int madeWith);
+
+  // Waits until every answer is in; a broken connection fails the ones still awaited.
+  void Wait();
+
+ private:
+  friend class AnswerReader;
   struct Answer {
+    PropertyBatch* batch = nullptr;
+    sd_bus_message* call = nullptr;   // not sent yet
     sd_bus_slot* slot = nullptr;
     sd_bus_message* reply = nullptr;  // the answer, a value or an error
     int failure = 0;                  // negative errno of a call that was not answered
   };
 
   static int TakeAnswer(sd_bus_message* reply, void* answer, sd_bus_error*);
-  // The answer's failure as a negative errno (its D-Bus error name kept), or 0.
-  int FailureOf(const Answer& answer);
-
-  template <class T>
-  bool Read(std::size_t index, const char* signature, T* value) {
-    if (Failed()) return false;
-    const Answer& answer = answers_[index];
-    int r = FailureOf(answer);
-    if (r >= 0) r = sd_bus_message_read(answer.reply, "v", signature, value);
-    if (r < 0) failure_ = r;
-    return r >= 0;
-  }
+  void Send(Answer& answer);
+  void SendWaiting();
+  // The answer's failure as a negative errno (its D-Bus error name put in errorName), or 0.
+  int FailureOf(std::size_t index, std::string& errorName) const;
 
   sd_bus* bus_;
   bool remote_;
   std::deque<Answer> answers_;  // stays in place: the answer callbacks point into it
-  int failure_ = 0;
-  std::string errorName_;
+  std::size_t awaited_ = 0;     // sent, not answered yet
+  std::size_t unsent_ = 0;      // index of the first answer not sent yet
 };
 
 }  // namespace runwarden

@@ -8,12 +8,18 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <map>
 #include <memory>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/linux/real_platform_linux.h"
 #include "platform/linux/ssh_tunnel_linux.h"
 #include "platform/linux/systemd_bus_linux.h"
+#include "platform/linux/unit_listing_linux.h"
 #include "platform/linux/unit_run_record_linux.h"
 
 namespace runwarden {
@@ -57,6 +63,32 @@ class SystemdTask final : public ITask {
   ~SystemdTask() = default;
   std::uint32_t count_ = 1;
   RunRecord record_;
+};
+
+// The names of listed tasks, given out in their order.
+class SystemdWorkItems final : public IEnumWorkItems {
+ public:
+  explicit SystemdWorkItems(std::vector<std::u16string> names) : names_(std::move(names)) {}
+  std::uint32_t AddRef() override { return ++count_; }
+  std::uint32_t Release() override {
+    const std::uint32_t left = --count_;
+    if (left == 0) delete this;
+    return left;
+  }
+  HResult Next(std::uint32_t wanted, std::vector<std::u16string>& names) override {
+    const std::size_t end = std::min(names_.size(), given_ + wanted);
+    names.insert(names.end(), names_.begin() + static_cast<std::ptrdiff_t>(given_),
+                 names_.begin() + static_cast<std::ptrdiff_t>(end));
+    const bool all = end - given_ == wanted;
+    given_ = end;
+    return all ? 0 : kFalse;
+  }
+
+ private:
+  ~SystemdWorkItems() = default;
+  std::uint32_t count_ = 1;
+  std::vector<std::u16string> names_;
+  std::size_t given_ = 0;
 };
 
 // One connection to a manager: the local one, or a remote one through ssh; none yet when
@@ -109,20 +141,41 @@ class SystemdScheduler final : public ITaskScheduler {
   HResult Activate(const char16_t* name, const Guid& iid, ITask** item) override {
     *item = nullptr;
     if (iid != IID_ITask) return kNoInterface;
+    const std::string unitName = UnitNameOfTask(Utf8FromUtf16(name));
+    if (const auto listed = listedRuns_.find(unitName); listed != listedRuns_.end()) {
+      if (listed->second.result != 0) return listed->second.result;
+      *item = new SystemdTask(listed->second.record);
+      return 0;
+    }
     if (bus_ == nullptr) {  // never pointed at a computer: the local one is asked
       if (const HResult connected = ConnectLocalManager(&bus_); connected != 0) return connected;
     }
     RunRecord record;
-    const HResult read = ReadRunRecord(bus_, tunnel_ != nullptr, UnitNameOfTask(Utf8FromUtf16(name)),
-                                       record);
+    const HResult read = ReadRunRecord(bus_, tunnel_ != nullptr, unitName, record);
     if (read != 0) return read;
     *item = new SystemdTask(record);
     return 0;
   }
 
-  HResult Enum(const char16_t*, IEnumWorkItems** items) override {
+  // The manager matches the names; the last runs of the listed units are read at once and
+  // kept for the Activate calls that follow.
+  HResult Enum(const char16_t* pattern, IEnumWorkItems** items) override {
     *items = nullptr;
-    return kNotImplemented;
+    if (bus_ == nullptr) {
+      if (const HResult connected = ConnectLocalManager(&bus_); connected != 0) return connected;
+    }
+    const bool remote = tunnel_ != nullptr;
+    std::vector<ListedUnit> units;
+    const HResult listed = ListTaskUnits(bus_, remote, CaseFreeGlob(Utf8FromUtf16(pattern)), units);
+    if (listed != 0) return listed;
+    std::vector<std::pair<std::string, std::string>> started;
+    ReadRunRecords(bus_, remote, units, listedRuns_, started);
+    std::vector<std::u16string> names;
+    for (const std::string& unit : TaskNamesOf(units, started)) {
+      names.emplace_back(unit.begin(), unit.end());  // unit names are ASCII
+    }
+    *items = new SystemdWorkItems(std::move(names));
+    return 0;
   }
 
  private:
@@ -131,6 +184,7 @@ class SystemdScheduler final : public ITaskScheduler {
   void CloseConnection() {
     bus_ = sd_bus_close_unref(bus_);
     tunnel_.reset();
+    listedRuns_.clear();
   }
 
   // A failed start of a remote connection: a D-Bus answer names its reason; a broken or
@@ -154,6 +208,7 @@ class SystemdScheduler final : public ITaskScheduler {
   sd_bus* bus_;
   std::unique_ptr<SshTunnel> tunnel_;  // set while the bus reaches a remote computer
   std::string remoteLogin_;
+  std::map<std::string, UnitRun> listedRuns_;  // of the units the last Enum listed
 };
 
 }  // namespace

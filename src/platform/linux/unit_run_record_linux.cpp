@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <map>
 
 #include "platform/linux/real_platform_linux.h"
 #include "platform/linux/systemd_bus_linux.h"
@@ -28,17 +29,47 @@ ServiceAnswers AskServiceRun(PropertyBatch& batch, const std::string& path) {
 
 // The service's last run from its answers; its start is the later of its own and
 // lastTrigger (0, or the last trigger of the timer that starts it).
-HResult TakeServiceRun(PropertyBatch& batch, const ServiceAnswers& service,
+HResult TakeServiceRun(AnswerReader& reader, const ServiceAnswers& service,
                        std::uint64_t lastTrigger, RunRecord& record) {
-  std::uint64_t start = batch.Number<std::uint64_t>(service.start, 't');
-  const auto code = batch.Number<std::int32_t>(service.code, 'i');
-  const auto status = batch.Number<std::int32_t>(service.status, 'i');
-  const std::string result = batch.Text(service.result);
-  if (batch.Failed()) return batch.Result();
+  std::uint64_t start = reader.Number<std::uint64_t>(service.start, 't');
+  const auto code = reader.Number<std::int32_t>(service.code, 'i');
+  const auto status = reader.Number<std::int32_t>(service.status, 'i');
+  const std::string result = reader.Text(service.result);
+  if (reader.Failed()) return reader.Result();
   if (lastTrigger == UINT64_MAX) lastTrigger = 0;
   if (start == UINT64_MAX) start = 0;
   record = {std::max(start, lastTrigger), ServiceExitCode(code, status, result)};
   return 0;
+}
+
+// The questions about one unit in a batch of many. state: the load state when the listing
+// gave it; otherwise stateAnswer is asked.
+struct UnitQuestions {
+  PropertyBatch* batch = nullptr;
+  std::string state;
+  std::size_t stateAnswer = 0;
+  ServiceAnswers service;
+  std::size_t lastTrigger = 0, serviceName = 0;  // a timer's
+};
+
+UnitQuestions AskUnit(PropertyBatch& batch, const std::string& name, const std::string& state) {
+  UnitQuestions questions;
+  questions.batch = &batch;
+  questions.state = state;
+  const std::string path = UnitPath(name);
+  if (state.empty()) questions.stateAnswer = batch.Ask(path, kUnitInterface, "LoadState");
+  if (KindOfUnit(name) == UnitKind::Service) {
+    questions.service = AskServiceRun(batch, path);
+  } else {
+    questions.lastTrigger = batch.Ask(path, kTimerInterface, "LastTriggerUSec");
+    questions.serviceName = batch.Ask(path, kTimerInterface, "Unit");
+  }
+  return questions;
+}
+
+// The load state from the listing or the answer; "" when the answer failed.
+std::string LoadStateOf(AnswerReader& reader, const UnitQuestions& questions) {
+  return questions.state.empty() ? reader.Text(questions.stateAnswer) : questions.state;
 }
 
 }  // namespace
@@ -46,6 +77,7 @@ HResult TakeServiceRun(PropertyBatch& batch, const ServiceAnswers& service,
 // One batch asks for everything the unit's kind tells; a timer's service takes a second one.
 HResult ReadRunRecord(sd_bus* bus, bool remote, const std::string& unitName, RunRecord& record) {
   PropertyBatch batch(bus, remote);
+  AnswerReader reader(batch);
   const UnitKind kind = KindOfUnit(unitName);
   const std::string path = UnitPath(unitName);
   const std::size_t loadState = batch.Ask(path, kUnitInterface, "LoadState");
@@ -57,32 +89,100 @@ HResult ReadRunRecord(sd_bus* bus, bool remote, const std::string& unitName, Run
     serviceNameAnswer = batch.Ask(path, kTimerInterface, "Unit");
   }
   batch.Wait();
-  const std::string state = batch.Text(loadState);
-  if (batch.Failed()) return batch.Result();
+  const std::string state = reader.Text(loadState);
+  if (reader.Failed()) return reader.Result();
   if (state == "not-found") return kUnknownTask;
 
   switch (kind) {
     case UnitKind::Service:
-      return TakeServiceRun(batch, service, 0, record);
+      return TakeServiceRun(reader, service, 0, record);
     case UnitKind::Timer:
       break;
     case UnitKind::Other:
       return kNoInterface;
   }
-  const auto lastTrigger = batch.Number<std::uint64_t>(lastTriggerAnswer, 't');
-  const std::string serviceName = batch.Text(serviceNameAnswer);
-  if (batch.Failed()) return batch.Result();
+  const auto lastTrigger = reader.Number<std::uint64_t>(lastTriggerAnswer, 't');
+  const std::string serviceName = reader.Text(serviceNameAnswer);
+  if (reader.Failed()) return reader.Result();
   if (KindOfUnit(serviceName) != UnitKind::Service) {  // a timer that starts no service
     record = {lastTrigger == UINT64_MAX ? 0 : lastTrigger, 0};
     return 0;
   }
   PropertyBatch serviceBatch(bus, remote);
+  AnswerReader serviceReader(serviceBatch);
   const std::string servicePath = UnitPath(serviceName);
   const std::size_t serviceState = serviceBatch.Ask(servicePath, kUnitInterface, "LoadState");
   service = AskServiceRun(serviceBatch, servicePath);
   serviceBatch.Wait();
-  if (serviceBatch.Text(serviceState) == "not-found") return kUnknownTask;
-  return TakeServiceRun(serviceBatch, service, lastTrigger, record);
+  if (serviceReader.Text(serviceState) == "not-found") return kUnknownTask;
+  return TakeServiceRun(serviceReader, service, lastTrigger, record);
+}
+
+// The first batch asks about every listed unit and, for each timer, about the service of
+// its own name, which a timer starts unless its Unit= says otherwise; a second batch asks
+// about the services named otherwise. Each unit's answers are read as ReadRunRecord reads
+// them, the listing's load state standing in for the one it asks.
+void ReadRunRecords(sd_bus* bus, bool remote, const std::vector<ListedUnit>& units,
+                    std::map<std::string, UnitRun>& runs,
+                    std::vector<std::pair<std::string, std::string>>& started) {
+  PropertyBatch first(bus, remote), second(bus, remote);
+  std::map<std::string, UnitQuestions> services, timers;
+  for (const ListedUnit& unit : units) {
+    auto& questions = KindOfUnit(unit.name) == UnitKind::Service ? services : timers;
+    questions.emplace(unit.name, AskUnit(first, unit.name, unit.loadState));
+  }
+  for (const auto& [timer, questions] : timers) {
+    const std::string service = timer.substr(0, timer.size() - 6) + ".service";
+    if (!services.contains(service)) services.emplace(service, AskUnit(first, service, ""));
+  }
+  first.Wait();
+
+  std::map<std::string, std::uint64_t> triggers;  // of the timers that start a service
+  for (const auto& [timer, questions] : timers) {
+    AnswerReader reader(*questions.batch);
+    UnitRun& run = runs[timer];
+    if (LoadStateOf(reader, questions) == "not-found") {
+      run = {kUnknownTask, {}};
+      continue;
+    }
+    const auto lastTrigger = reader.Number<std::uint64_t>(questions.lastTrigger, 't');
+    const std::string service = reader.Text(questions.serviceName);
+    if (reader.Failed()) {
+      run = {reader.Result(), {}};
+    } else if (KindOfUnit(service) != UnitKind::Service) {
+      run = {0, {lastTrigger == UINT64_MAX ? 0 : lastTrigger, 0}};
+    } else {
+      triggers[timer] = lastTrigger;
+      started.emplace_back(timer, service);
+      if (!services.contains(service)) services.emplace(service, AskUnit(second, service, ""));
+    }
+  }
+  second.Wait();
+
+  std::map<std::string, UnitRun> serviceRuns;
+  for (const auto& [service, questions] : services) {
+    AnswerReader reader(*questions.batch);
+    UnitRun& run = serviceRuns[service];
+    const std::string state = LoadStateOf(reader, questions);
+    if (reader.Failed()) {
+      run.result = reader.Result();
+    } else if (state == "not-found") {
+      run.result = kUnknownTask;
+    } else {
+      run.result = TakeServiceRun(reader, questions.service, 0, run.record);
+    }
+  }
+  for (const ListedUnit& unit : units) {
+    if (KindOfUnit(unit.name) == UnitKind::Service) runs[unit.name] = serviceRuns[unit.name];
+  }
+  for (const auto& [timer, service] : started) {
+    UnitRun run = serviceRuns[service];
+    if (run.result == 0) {
+      const std::uint64_t trigger = triggers[timer];
+      run.record.lastStart = std::max(run.record.lastStart, trigger == UINT64_MAX ? 0 : trigger);
+    }
+    runs[timer] = run;
+  }
 }
 
 std::string UnitNameOfTask(std::string_view taskName) {

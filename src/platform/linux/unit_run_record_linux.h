@@ -5,10 +5,14 @@
 #include <systemd/sd-bus.h>
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "platform/com_runtime.h"
+#include "platform/linux/unit_listing_linux.h"
 #include "platform/system_time.h"
 
 namespace runwarden {
@@ -23,6 +27,20 @@ struct RunRecord {
 // later of its last trigger and its service's start. 0, or the failure's result code
 // (kUnknownTask for a unit that does not exist, kNoInterface for one of another type).
 HResult ReadRunRecord(sd_bus* bus, bool remote, const std::string& unitName, RunRecord& record);
+
+// What opening a unit as a task gives: its record, or the failure's result code.
+struct UnitRun {
+  HResult result = 0;
+  RunRecord record;
+};
+
+// The last runs of listed services and timers, each as ReadRunRecord reads it alone, asked
+// for together: two waits for the manager at most, whatever their number. runs receives
+// one for each unit; started receives the timer and the service of each timer that
+// starts a service.
+void ReadRunRecords(sd_bus* bus, bool remote, const std::vector<ListedUnit>& units,
+                    std::map<std::string, UnitRun>& runs,
+                    std::vector<std::pair<std::string, std::string>>& started);
 
 // A task name as a unit name: a name without a unit type suffix means the .service unit.
 std::string UnitNameOfTask(std::string_view taskName);
