@@ -204,17 +204,17 @@ japanese many "a double-byte name: ? is one character, the name in code page 932
 many "? needs a character: nothing matches" 1 \
   'Cannot find task "Failed Job?"; Error Code: 80070002' '-task:Failed Job?' $wide
 # Wine's 2.0 GetTasks gives a collection whose Count and Item answer E_NOTIMPL: its root
-# and folder tasks cannot be listed, so only 1.0 tasks take part here, and a folder that
-# exists gives the same line as one that does not.
+# and folder tasks cannot be listed, so only 1.0 tasks take part here; a folder that
+# exists gives the code of its list (80004001), one that does not the folder's 80070003.
 many "known to both: counted once" 0 \
   "1 task matched, 0 failed; latest $(date_text $recent), earliest $(date_text $recent)" \
   '-task:Bo?h' $wide
 many "2.0 root tasks in a root pattern" 1 \
   'Cannot find task "Daily*"; Error Code: 80070002' '-task:Daily*' $wide
 many "2.0 folder, a pattern" 1 \
-  'Cannot find task "\\Backup\\*"; Error Code: 80070003' '-task:\Backup\*' $wide
+  'Cannot find task "\\Backup\\*"; Error Code: 80004001' '-task:\Backup\*' $wide
 many "2.0 folder, every task in it" 1 \
-  'Cannot find task "\\Backup\\"; Error Code: 80070003' '-task:\Backup\' $wide
+  'Cannot find task "\\Backup\\"; Error Code: 80004001' '-task:\Backup\' $wide
 many "a folder that does not exist" 1 \
   'Cannot find task "\\Nope\\*"; Error Code: 80070003' '-task:\Nope\*' $wide
 
