@@ -1,8 +1,9 @@
 // A whole check, from arguments to result line, against the fake platform with random
-// answers: exactly one result line, last, with the prefix of the returned status (in the
-// plugins' form its status word, one "|" at most and no help before it); help only before
-// an Unknown line; every scheduler object released, COM shut down as often as it started,
-// a logon token always closed; the password never in the output.
+// answers and task lists: exactly one result line, last, with the prefix of the returned
+// status (in the plugins' form its status word, one "|" at most and no help before it,
+// then a status line per task of a pattern); help only before an Unknown line; every
+// scheduler object released, COM shut down as often as it started, a logon token always
+// closed; the password never in the output.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
@@ -68,6 +69,12 @@ void ScriptAnswers(FuzzedDataProvider& input, FakePlatform& fake) {
   fake.connectionResults = {input.ConsumeIntegral<SystemErrorCode>()};
   fake.timeZoneReadable = input.ConsumeBool();
   fake.standardBias = input.ConsumeIntegralInRange(-24 * 60, 24 * 60);
+  const int listed = input.ConsumeIntegralInRange(0, 5);
+  for (int i = 0; i < listed; ++i) fake.listedTasks.push_back(input.ConsumeRandomLengthString(16));
+  fake.enumResult = input.ConsumeBool() ? 0 : SomeResult(input);
+  fake.nextFailsAfter = input.ConsumeIntegralInRange<std::size_t>(0, 6);
+  fake.serviceCreateResult = input.ConsumeBool() ? 0 : static_cast<HResult>(0x80040154);
+  fake.folderTasks = {{"\\", {input.ConsumeRandomLengthString(16)}}};
   fake.clockReadings.clear();
   const int readings = input.ConsumeIntegralInRange(1, 4);
   for (int i = 0; i < readings; ++i) fake.clockReadings.push_back(SomeTime(input));
@@ -88,7 +95,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const bool givePassword = input.ConsumeBool();
   std::vector<std::string> arguments;
   const int count = input.ConsumeIntegralInRange(0, 8);
-  bool secretElsewhere = false;
+  // A listed name may hold the secret itself; the output then shows a name, not a password.
+  bool secretElsewhere = std::any_of(fake.listedTasks.begin(), fake.listedTasks.end(),
+                                     [](const std::string& name) {
+                                       return name.find(kSecret) != std::string::npos;
+                                     }) ||
+                         fake.folderTasks.begin()->second.front().find(kSecret) != std::string::npos;
   for (int i = 0; i < count; ++i) {
     arguments.push_back(input.ConsumeRandomLengthString(64));
     secretElsewhere = secretElsewhere || arguments.back().find(kSecret) != std::string::npos;
@@ -106,16 +118,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const int code = RunCheck(arguments, fake.platform(), RegionalSettings{}, {});
 
   FUZZ_CHECK(!fake.output.empty());
+  for (const std::string& line : fake.output) {
+    FUZZ_CHECK(line.find_first_of("\r\n") == std::string::npos);
+  }
   const std::string& result = fake.output.back();
-  FUZZ_CHECK(result.find_first_of("\r\n") == std::string::npos);
-  if (result.rfind("TASK ", 0) == 0) {
+  if (fake.output.front().rfind("TASK ", 0) == 0) {
+    const std::string& summary = fake.output.front();
     static const char* const kWords[] = {"TASK OK - ", "", "TASK CRITICAL - ", "TASK UNKNOWN - "};
     FUZZ_CHECK(code == 0 || code == 2 || code == 3);
-    FUZZ_CHECK(result.rfind(kWords[code], 0) == 0);
-    const std::size_t bar = result.find('|');
-    FUZZ_CHECK(bar == std::string::npos || (result.compare(bar - 1, 3, " | ") == 0 &&
-                                            result.find('|', bar + 1) == std::string::npos));
-    FUZZ_CHECK(fake.output.size() == 1);
+    FUZZ_CHECK(summary.rfind(kWords[code], 0) == 0);
+    const std::size_t bar = summary.find('|');
+    FUZZ_CHECK(bar == std::string::npos || (summary.compare(bar - 1, 3, " | ") == 0 &&
+                                            summary.find('|', bar + 1) == std::string::npos));
+    // The long output: a line per task, each with its status word and no "|".
+    for (std::size_t i = 1; i < fake.output.size(); ++i) {
+      const std::string& line = fake.output[i];
+      FUZZ_CHECK(line.rfind("OK - ", 0) == 0 || line.rfind("CRITICAL - ", 0) == 0 ||
+                 line.rfind("UNKNOWN - ", 0) == 0);
+      FUZZ_CHECK(line.find('|') == std::string::npos);
+    }
   } else {
     FUZZ_CHECK(code >= 0 && code <= 2);
     static const char* const kPrefixes[] = {"ScriptRes:Ok:", "ScriptRes:Bad:", "ScriptRes:Unknown:"};

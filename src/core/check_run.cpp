@@ -162,6 +162,21 @@ void JudgeOpenedTask(TSchedTasksHelper& helper, const CheckSettings& settings,
   }
 }
 
+// Runs work; a failure it raises becomes the outcome: a scheduler that could not be
+// reached, a task not found or a non-zero exit code is Bad, any other failure Unknown.
+template <class Work>
+void RunJudged(Work&& work, CheckStatus& status, std::string& text) {
+  try {
+    work();
+  } catch (const ESchedTasksHelperError& error) {
+    status = CheckStatus::Bad;
+    text = error.Message();
+  } catch (const std::exception& error) {
+    status = CheckStatus::Unknown;
+    text = error.what();
+  }
+}
+
 // Starts COM, reaches the task and judges its last run into the report. Failures are
 // raised; the resources are released before they reach the caller.
 void CheckTask(CheckSettings& settings, TimeFrameKind kind, Platform& platform,
@@ -187,16 +202,12 @@ void CheckPatternTasks(CheckSettings& settings, TimeFrameKind kind, Platform& pl
   for (const FoundTask& task : found) {
     CheckReport& taskReport = report.Tasks.emplace_back();
     taskReport.TaskName = task.Name;
-    try {
-      if (!helper.OpenFoundTask(task)) throw ESchedTasksHelperError(helper.ErrorText());
-      JudgeOpenedTask(helper, settings, window, platform, regional, taskReport);
-    } catch (const ESchedTasksHelperError& error) {
-      taskReport.Status = CheckStatus::Bad;
-      taskReport.Text = error.Message();
-    } catch (const std::exception& error) {
-      taskReport.Status = CheckStatus::Unknown;
-      taskReport.Text = error.what();
-    }
+    RunJudged(
+        [&] {
+          if (!helper.OpenFoundTask(task)) throw ESchedTasksHelperError(helper.ErrorText());
+          JudgeOpenedTask(helper, settings, window, platform, regional, taskReport);
+        },
+        taskReport.Status, taskReport.Text);
   }
   report.Status = SummaryStatus(report.Tasks);
   report.Text = SummaryText(report.Tasks);
@@ -209,32 +220,28 @@ int RunCheck(const std::vector<std::string>& arguments, Platform& platform,
   CheckSettings settings;
   CheckReport report;
   ReportFormat format = ReportFormat::ScriptRes;
-  // The one place where the failures of a check become its outcome.
-  try {
-    ParseCommandLine(arguments, platform.timeZone, platform.caseMapping, leadBytes, settings);
-    if (settings.ShowHelp) {
-      PrintBanner(platform.console);
-      PrintUsage(platform.console);
-    }
-    TimeFrameKind kind = TimeFrameKind::Today;
-    Validate(settings, kind, format);
-    if (settings.Status == CheckStatus::Ok) {
-      report.TaskName = settings.TaskName;
-      if (IsTaskPattern(settings.TaskName, leadBytes)) {
-        CheckPatternTasks(settings, kind, platform, regional, report);
-      } else {
-        CheckTask(settings, kind, platform, regional, report);
-      }
-      settings.Status = report.Status;
-      settings.MessageText = report.Text;
-    }
-  } catch (const ESchedTasksHelperError& error) {
-    settings.Status = CheckStatus::Bad;
-    settings.MessageText = error.Message();
-  } catch (const std::exception& error) {
-    settings.Status = CheckStatus::Unknown;
-    settings.MessageText = error.what();
-  }
+  // The one place where the failures of a check become its outcome; those of the
+  // tasks of a pattern become theirs.
+  RunJudged(
+      [&] {
+        ParseCommandLine(arguments, platform.timeZone, platform.caseMapping, leadBytes, settings);
+        if (settings.ShowHelp) {
+          PrintBanner(platform.console);
+          PrintUsage(platform.console);
+        }
+        TimeFrameKind kind = TimeFrameKind::Today;
+        Validate(settings, kind, format);
+        if (settings.Status != CheckStatus::Ok) return;
+        report.TaskName = settings.TaskName;
+        if (IsTaskPattern(settings.TaskName, leadBytes)) {
+          CheckPatternTasks(settings, kind, platform, regional, report);
+        } else {
+          CheckTask(settings, kind, platform, regional, report);
+        }
+        settings.Status = report.Status;
+        settings.MessageText = report.Text;
+      },
+      settings.Status, settings.MessageText);
   report.Status = settings.Status;
   report.Text = settings.MessageText;
   if (format == ReportFormat::Nagios) {

@@ -201,8 +201,10 @@ bool TSchedTasksHelper::FindTasks(std::string_view pattern, std::vector<FoundTas
   if (const char16_t* wide = WideName(wideText_, pattern)) {
     // Split in UTF-16 and copied out of the shared buffer before any other name uses it.
     const TaskPattern split = SplitTaskPattern(wide);
-    notFound = IsRootFolder(split.folder) ? ListV1Tasks(split.names, tasks) : kPathNotFound;
-    ListRegisteredTasks(split, tasks);
+    const bool root = IsRootFolder(split.folder);
+    notFound = root ? ListV1Tasks(split.names, tasks) : kPathNotFound;
+    const HResult listed = ListRegisteredTasks(split, tasks);
+    if (!root && listed != 0) notFound = listed;
     std::stable_sort(tasks.begin(), tasks.end(), [](const FoundTask& a, const FoundTask& b) {
       return TaskNameBefore(a.Path, b.Path);
     });
@@ -240,28 +242,30 @@ HResult TSchedTasksHelper::ListV1Tasks(std::u16string_view names, std::vector<Fo
 }
 
 // The matching tasks of the pattern's 2.0 folder; in the root, those that 1.0 listed
-// already are left out. Every failure ends the list where it stands.
-void TSchedTasksHelper::ListRegisteredTasks(const TaskPattern& pattern,
-                                            std::vector<FoundTask>& tasks) {
-  if (!ConnectService()) return;
-  if (Service.Get()->GetFolder(pattern.folder, Folder.Put()) != 0 || !Folder) return;
+// already are left out. Every failure ends the list where it stands. Returns the code of a
+// failure to list a folder that was found, else 0: without 2.0, or without the folder, the
+// 1.0 answer stands.
+HResult TSchedTasksHelper::ListRegisteredTasks(const TaskPattern& pattern,
+                                               std::vector<FoundTask>& tasks) {
+  if (!ConnectService()) return 0;
+  if (Service.Get()->GetFolder(pattern.folder, Folder.Put()) != 0 || !Folder) return 0;
   CountedRef<IRegisteredTaskCollection> collection;
-  if (Folder.Get()->GetTasks(kTaskEnumHidden, collection.Put()) != 0 || !collection) return;
+  const HResult listed = Folder.Get()->GetTasks(kTaskEnumHidden, collection.Put());
+  if (listed != 0 || !collection) return listed;
   std::int32_t count = 0;
-  if (collection.Get()->get_Count(&count) != 0) return;
+  if (const HResult counted = collection.Get()->get_Count(&count); counted != 0) return counted;
   const bool root = IsRootFolder(pattern.folder);
   const std::size_t listedByV1 = tasks.size();
   for (std::int32_t index = 1; index <= count; ++index) {
     FoundTask task;
     std::u16string name;
-    if (collection.Get()->get_Item(index, task.Registered.Put()) != 0 || !task.Registered ||
-        task.Registered.Get()->get_Name(&name) != 0) {
-      return;
-    }
+    HResult read = collection.Get()->get_Item(index, task.Registered.Put());
+    if (read == 0 && task.Registered) read = task.Registered.Get()->get_Name(&name);
+    if (read != 0 || !task.Registered) return read;
     if (!MatchesTaskPattern(pattern.names, name)) continue;
     const auto v1End = tasks.begin() + static_cast<std::ptrdiff_t>(listedByV1);
-    if (root && std::any_of(tasks.begin(), v1End, [&name](const FoundTask& listed) {
-          return SameTaskName(listed.Path, name);
+    if (root && std::any_of(tasks.begin(), v1End, [&name](const FoundTask& v1Task) {
+          return SameTaskName(v1Task.Path, name);
         })) {
       continue;
     }
@@ -269,6 +273,7 @@ void TSchedTasksHelper::ListRegisteredTasks(const TaskPattern& pattern,
     task.Name = NarrowName(task.Path);
     tasks.push_back(std::move(task));
   }
+  return 0;
 }
 
 // A task's name in the system's code page, as the command line gives names.

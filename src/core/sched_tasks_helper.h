@@ -61,9 +61,10 @@ class TSchedTasksHelper {
   // Requires a successful Connect. The tasks that pattern matches, by name (TaskNameBefore):
   // a pattern without a folder, or in the root, lists the 1.0 tasks and then those of the
   // 2.0 root folder, a task that both know listed once; one in a folder lists that 2.0
-  // folder. When none matches, false, and the not-found text is the 1.0 answer: the code
-  // of a 1.0 list that failed, else 80070002, or 80070003 for a folder, and 800700CE for a
-  // pattern too long for the name buffer, refused without a call.
+  // folder. When none matches, false, and the not-found text gives the code of a 1.0 list
+  // that failed, else 80070002; for a folder, the code of a 2.0 list of a folder that
+  // exists that failed, else 80070003; 800700CE for a pattern too long for the name
+  // buffer, refused without a call.
   bool FindTasks(std::string_view pattern, std::vector<FoundTask>& tasks);
   // OpenTask for a task that FindTasks gave.
   bool OpenFoundTask(const FoundTask& task);
@@ -83,7 +84,7 @@ class TSchedTasksHelper {
   bool ActivateV1Task(const char16_t* name, HResult& activated);
   bool ConnectService();
   HResult ListV1Tasks(std::u16string_view names, std::vector<FoundTask>& tasks);
-  void ListRegisteredTasks(const TaskPattern& pattern, std::vector<FoundTask>& tasks);
+  HResult ListRegisteredTasks(const TaskPattern& pattern, std::vector<FoundTask>& tasks);
   std::string NarrowName(std::u16string_view name);
 
   ComRuntime& com_;

@@ -221,7 +221,8 @@ define host {
     contacts                nobody
 }
 CFG
-  for service in "ok!rw-ok!10" "fails!rw-fails!10" "never!rw-never!today"; do
+  for service in "ok!rw-ok!10" "fails!rw-fails!10" "never!rw-never!today" \
+    "many!rw-*.service!10"; do
     cat <<CFG
 define service {
     host_name               testbed
@@ -259,7 +260,7 @@ nagios_field() {
 }
 all_checked() {
   local service
-  for service in ok fails never; do
+  for service in ok fails never many; do
     [[ $(nagios_field "$service" has_been_checked) == 1 ]] || return 1
   done
 }
@@ -284,6 +285,20 @@ if wait_until all_checked; then
     <(nagios_field never plugin_output)
   expect_bytes "nagios: UNKNOWN has no performance data" "\n" \
     <(nagios_field never performance_data)
+
+  # Many tasks: the summary (Nagios shows each ; of it as :), the per-task lines as the
+  # engine's long output (status.dat writes their line breaks as \n), each task's values.
+  expect_bytes "nagios: many tasks, state" "2\n" <(nagios_field many current_state)
+  expect_bytes "nagios: many tasks, output" "TASK CRITICAL - rw-*.service: 3 tasks matched, 2 \
+failed: rw-fails.service: $(start_text rw-fails.service) Last Result : 3: rw-never.service: \
+Invalid argument to date encode\n" <(nagios_field many plugin_output)
+  expect_bytes "nagios: many tasks, long output" "CRITICAL - rw-fails.service: \
+$(start_text rw-fails.service) Last Result : 3\\\nUNKNOWN - rw-never.service: Invalid \
+argument to date encode\\\nOK - rw-ok.service: $(start_text rw-ok.service)\n" \
+    <(nagios_field many long_plugin_output)
+  expect_match "nagios: many tasks, performance data" "'rw-fails.service age'=[0-9]+s;;600 \
+'rw-fails.service result'=3 'rw-ok.service age'=[0-9]+s;;600 'rw-ok.service result'=0" \
+    "$(nagios_field many performance_data)"
 else
   cat "$nagios/nagios.log" "$nagios/run.log"
 fi

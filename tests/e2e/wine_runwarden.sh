@@ -160,4 +160,79 @@ expect_status "task name with a blank in double quotes" 0 $?
 expect_bytes "task name with a blank in double quotes" \
   "ScriptRes:Ok:$(date_text $recent)\r\n" "$out"
 
+# Many tasks in one check: -task: with * and ?, or a folder with a trailing backslash. A
+# window of 3000 minutes holds every run made above, wherever midnight falls. The copies
+# tell the name order: Wine lists them alpha, Beta, Broken, _x; byte order is Beta, Broken,
+# _x, alpha; the report's order is ASCII case-insensitive. A task file that the scheduler
+# cannot read fails on its own, with the reason a check of it alone gives.
+task "Beta Copy" 2 $recent
+task "_x Copy" 0 $old
+task "alpha Copy" 1 $recent
+tasks=$WINEPREFIX/drive_c/windows/tasks
+printf 'no task' >"$tasks/Broken Copy.job"
+wide=-timeframe:3000
+# Within ten minutes after midnight, today's midnight run is later than the recent ones.
+latest=$recent
+[[ $midnight > $recent ]] && latest=$midnight
+# many NAME STATUS SUMMARY ARGS...: the check gives "ScriptRes:<its status>:SUMMARY".
+many() {
+  local name=$1 status=$2 summary=$3 prefix
+  shift 3
+  case $status in 0) prefix=Ok ;; 1) prefix=Bad ;; *) prefix=Unknown ;; esac
+  check "$name" "$status" "ScriptRes:$prefix:$summary\r\n" "$@"
+}
+many "pattern, mixed outcomes: the failed ones only" 1 \
+  "5 tasks matched, 3 failed; Crashed Job: $(date_text $recent) Last Result : 3221225477; Failed Job: $(date_text $recent) Last Result : 3; Stale Job: $(date_text $old) Last Result : 3" \
+  '-task:*Job' $wide
+many "pattern, all Ok: latest and earliest; a leading backslash, any case" 0 \
+  "5 tasks matched, 0 failed; latest $(date_text $latest), earliest $(date_text $yesterday)" \
+  '-task:\*jOB' $wide -ignoreres
+many "? is one character; one task" 0 \
+  "1 task matched, 0 failed; latest $(date_text $midnight), earliest $(date_text $midnight)" \
+  '-task:M?DNIGHT job' $wide
+many "Bad over Unknown" 1 \
+  "2 tasks matched, 2 failed; Crashed Job: $(date_text $recent) Last Result : 3221225477; Never Ran: Invalid argument to date encode" \
+  '-task:*RA*' $wide
+many "Unknown when none is Bad" 2 \
+  "2 tasks matched, 1 failed; Never Ran: Invalid argument to date encode" '-task:n*' $wide
+many "name order, ASCII case-insensitive" 1 \
+  "4 tasks matched, 4 failed; _x Copy: $(date_text $old); alpha Copy: $(date_text $recent) Last Result : 1; Beta Copy: $(date_text $recent) Last Result : 2; Broken Copy: Cannot find task \"Broken Copy\"; Error Code: 8004130E" \
+  '-task:*copy' -timeframe:60
+japanese task '予定' never
+japanese many "a double-byte name: ? is one character, the name in code page 932" 2 \
+  '1 task matched, 1 failed; \x97\\\x92\xe8: Invalid argument to date encode' '-task:?定' $wide
+many "? needs a character: nothing matches" 1 \
+  'Cannot find task "Failed Job?"; Error Code: 80070002' '-task:Failed Job?' $wide
+# Wine's 2.0 GetTasks gives a collection whose Count and Item answer E_NOTIMPL: its root
+# and folder tasks cannot be listed, so only 1.0 tasks take part here; a folder that
+# exists gives the code of its list (80004001), one that does not the folder's 80070003.
+many "known to both: counted once" 0 \
+  "1 task matched, 0 failed; latest $(date_text $recent), earliest $(date_text $recent)" \
+  '-task:Bo?h' $wide
+many "2.0 root tasks in a root pattern" 1 \
+  'Cannot find task "Daily*"; Error Code: 80070002' '-task:Daily*' $wide
+many "2.0 folder, a pattern" 1 \
+  'Cannot find task "\\Backup\\*"; Error Code: 80004001' '-task:\Backup\*' $wide
+many "2.0 folder, every task in it" 1 \
+  'Cannot find task "\\Backup\\"; Error Code: 80004001' '-task:\Backup\' $wide
+many "a folder that does not exist" 1 \
+  'Cannot find task "\\Nope\\*"; Error Code: 80070003' '-task:\Nope\*' $wide
+
+# Windows names files without regard to case, so a task file may end in .JOB; the task is
+# still the one that -task: names. Last, so that no pattern above meets it.
+task "Upper Case" 0 $recent
+mv "$tasks/Upper Case.job" "$tasks/Upper Case.JOB"
+check "a task file ending in .JOB, alone" 0 "ScriptRes:Ok:$(date_text $recent)\r\n" \
+  "-task:Upper Case" $wide
+many "a task file ending in .JOB, in a pattern: the task's name" 0 \
+  "1 task matched, 0 failed; latest $(date_text $recent), earliest $(date_text $recent)" \
+  '-task:upper*' $wide
+
+# A name outside the system's code page (1252 here): the task is read by its own UTF-16
+# name and reported as the code page writes it (a best fit: Ω as O). Wine reads Linux file
+# names as UTF-8 only under a UTF-8 locale.
+cp "$tasks/Failed Job.job" "$tasks/Ω Job.job"
+LC_ALL=C.UTF-8 many "a name outside the code page" 1 \
+  "1 task matched, 1 failed; O Job: $(date_text $recent) Last Result : 3" '-task:? Job' $wide
+
 finish

@@ -150,6 +150,12 @@ TEST(PatternCheck, NoTaskMatchingIsTheNotFoundLineOfOneTask) {
          f.getFolderResult = static_cast<HResult>(0x80070003);
        },
        "80070003", "a folder that 2.0 does not know"},
+      {"\\Backup\\",
+       [](FakePlatform& f) {
+         f.serviceCreateResult = 0;
+         f.getTasksResult = static_cast<HResult>(0x80070005);
+       },
+       "80070005", "a folder that 2.0 cannot list: the code of the list"},
       {tooLong, [](FakePlatform& f) { List(f, {"x"}); }, "800700CE", "512 bytes: no platform call"},
   };
   for (const auto& c : cases) {

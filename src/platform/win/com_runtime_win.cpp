@@ -6,6 +6,7 @@
 #include <oleauto.h>
 #include <taskschd.h>
 
+#include <algorithm>
 #include <new>
 #include <string>
 #include <string_view>
@@ -101,6 +102,17 @@ HResult Adapt(HRESULT result, Real* real, Portable** object) {
   return result;
 }
 
+// A 1.0 task's file name ends in ".job", in any case, as file names on Windows do.
+constexpr std::u16string_view kTaskFileSuffix = u".job";
+
+bool IsTaskFileName(std::u16string_view name) {
+  if (name.size() <= kTaskFileSuffix.size()) return false;
+  const std::u16string_view suffix = name.substr(name.size() - kTaskFileSuffix.size());
+  return std::equal(suffix.begin(), suffix.end(), kTaskFileSuffix.begin(), [](char16_t a, char16_t b) {
+    return (a >= u'A' && a <= u'Z' ? static_cast<char16_t>(a - u'A' + u'a') : a) == b;
+  });
+}
+
 // The names of a 1.0 task list without the ".job" of their file names; the memory that
 // Next hands over is freed here, whatever the outcome.
 class WorkItemsAdapter final : public CountedAdapter<IEnumWorkItems, v1::IEnumWorkItems> {
@@ -114,9 +126,7 @@ class WorkItemsAdapter final : public CountedAdapter<IEnumWorkItems, v1::IEnumWo
     if (!fetchedNames) return result;
     for (ULONG i = 0; i < fetched && i < wanted; ++i) {
       std::u16string_view name(reinterpret_cast<const char16_t*>(fetchedNames[i]));
-      if (name.size() > 4 && name.substr(name.size() - 4) == u".job") {
-        name.remove_suffix(4);
-      }
+      if (IsTaskFileName(name)) name.remove_suffix(kTaskFileSuffix.size());
       names.emplace_back(name);
     }
     for (ULONG i = 0; i < fetched; ++i) ::CoTaskMemFree(fetchedNames[i]);
