@@ -127,7 +127,8 @@ run_checks() {
     -task:default.target -timeframe:10 "-host:$remote" -user:monitor
   local before=$(logins)
   run "remote pattern" 1 \
-    "ScriptRes:Bad:3 tasks matched, 2 failed; rw-disk.service: Invalid argument to date encode; rw-fails.timer: $fails Last Result : 3" \
+    "ScriptRes:Bad:3 tasks matched, 2 failed; rw-disk.service: Invalid argument to date\
+ encode; rw-fails.timer: $fails Last Result : 3" \
     -task:RW-* -timeframe:10 "-host:$remote" -user:monitor
   expect_status "remote pattern: one login for the list and every task" $((before + 1)) "$(logins)"
   run "a password is no ssh credential: the key still logs on" 0 "ScriptRes:Ok:$ok" \

@@ -2,8 +2,9 @@
 # The Linux program against a real, private systemd manager with real services and timers:
 # first the scheduler backend alone (systemd_backend_probe drives the scheduled-task helper
 # and prints the last run to the millisecond and the exit code, or the helper's error
-# text), then whole checks of runwarden (result line and exit status). Both for the linux
-# and the sanitizer build.
+# text; with --list it prints the tasks that the scheduler object lists for a pattern and
+# what each one read), then whole checks of runwarden (result line and exit status), of
+# one unit and of many under one pattern. Both for the linux and the sanitizer build.
 set -uo pipefail
 cd "$(dirname "$0")/../.."
 source tests/e2e/lib/common.sh
@@ -72,19 +73,30 @@ EOF
 testbed_oneshot rw-many-ok.service /bin/true
 testbed_idle_timer rw-many-ok.timer
 testbed_oneshot rw-many-job.service /bin/true
-printf '[Timer]\nOnCalendar=2099-01-01\nUnit=rw-many-job.service\n' | testbed_unit rw-many-okay.timer
+printf '[Timer]\nOnCalendar=2099-01-01\nUnit=rw-many-job.service\n' |
+  testbed_unit rw-many-okay.timer
 testbed_oneshot rw-many-fails.service "/bin/sh -c 'exit 3'"
 testbed_oneshot rw-many-idle.service /bin/true
 testbed_idle_timer rw-many-idle.timer
 testbed_oneshot rw-many-disk.service /bin/true
 testbed_oneshot rw-many-tpl@.service /bin/true
+# More units than answers are awaited at once (four each): they stay active once they
+# ran, so that the manager keeps their runs without a timer.
+bulk=()
+for i in $(seq -w 1 24); do
+  bulk+=("rw-bulk-$i.service")
+  printf '[Service]\nType=oneshot\nRemainAfterExit=yes\nExecStart=/bin/true\n' |
+    testbed_unit "rw-bulk-$i.service"
+done
 testbed_start
 tb_systemctl start rw-ok.timer rw-never.timer rw-nightly.timer
 tb_systemctl start rw-many-ok.timer rw-many-okay.timer rw-many-idle.timer
 tb_systemctl start rw-ok.service rw-fails.service rw-killed.service rw-post-fails.service 2>/dev/null
 for unit in rw-ok rw-fails rw-killed rw-post-fails rw-job; do testbed_wait_finished "$unit.service"; done
+tb_systemctl start "${bulk[@]}"
 # One after the other, so that the latest and the earliest run are told apart.
 for unit in rw-many-ok rw-many-job rw-many-fails; do
+  sleep 1.1  # and a second apart, so that their ages differ as well
   tb_systemctl start "$unit.service" 2>/dev/null
   testbed_wait_finished "$unit.service"
 done
@@ -153,6 +165,11 @@ rw-many-fails.service $(probe_time "$(testbed_last_start rw-many-fails.service)"
 rw-many-idle.timer 00041303 00041303
 rw-many-ok.timer $(probe_time "$(testbed_last_start rw-many-ok.service)") 0
 rw-many-okay.timer $(probe_time "$(testbed_last_start rw-many-job.service)") 0" --list 'RW-MANY-*'
+  local unit listed=
+  for unit in "${bulk[@]}"; do
+    listed+="${listed:+$'\n'}$unit $(probe_time "$(testbed_last_start "$unit")") 0"
+  done
+  probe_check "list of more units than answers awaited at once" 0 "$listed" --list 'rw-bulk-*'
   probe_check "list, one character" 0 \
     "rw-many-ok.timer $(probe_time "$(testbed_last_start rw-many-ok.service)") 0" \
     --list 'rw-many-o?.*'
@@ -207,12 +224,13 @@ run_program_checks() {
   run "unit that nothing has loaded yet: loaded by the check" 2 \
     "ScriptRes:Unknown:Invalid argument to date encode" -task:rw-idle -timeframe:10
   # Many units under one pattern, each judged as a check of it alone.
-  local many_ok many_job many_fails
+  local many_ok many_job many_fails never='Invalid argument to date encode'
   many_ok=$(testbed_result_time "$(testbed_last_start rw-many-ok.service)")
   many_job=$(testbed_result_time "$(testbed_last_start rw-many-job.service)")
   many_fails=$(testbed_result_time "$(testbed_last_start rw-many-fails.service)")
   run "pattern: mixed outcomes, the failed ones in name order" 1 \
-    "ScriptRes:Bad:5 tasks matched, 3 failed; rw-many-disk.service: Invalid argument to date encode; rw-many-fails.service: $many_fails Last Result : 3; rw-many-idle.timer: Invalid argument to date encode" \
+    "ScriptRes:Bad:5 tasks matched, 3 failed; rw-many-disk.service: $never;\
+ rw-many-fails.service: $many_fails Last Result : 3; rw-many-idle.timer: $never" \
     -task:rw-many-* -timeframe:10
   run "pattern: all ok, letters in either case" 0 \
     "ScriptRes:Ok:2 tasks matched, 0 failed; latest $many_job, earliest $many_ok" \
@@ -221,7 +239,7 @@ run_program_checks() {
     "ScriptRes:Ok:1 task matched, 0 failed; latest $many_fails, earliest $many_fails" \
     '-task:rw-many-fail?.service' -timeframe:10 -ignoreres
   run "pattern: never ran" 2 \
-    "ScriptRes:Unknown:1 task matched, 1 failed; rw-many-idle.timer: Invalid argument to date encode" \
+    "ScriptRes:Unknown:1 task matched, 1 failed; rw-many-idle.timer: $never" \
     -task:rw-many-idle* -timeframe:10
   run "pattern: outside the window" 1 \
     "ScriptRes:Bad:1 task matched, 1 failed; rw-many-ok.timer: $many_ok" \

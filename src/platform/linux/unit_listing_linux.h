@@ -34,8 +34,9 @@ std::vector<ListedUnit> TaskUnitsOf(const std::vector<ListedUnit>& loaded,
 
 // The names of the tasks, leaving out every service that a listed timer starts (the pairs
 // of timer and service): such a service is checked as its timer.
-std::vector<std::string> TaskNamesOf(const std::vector<ListedUnit>& units,
-                                     const std::vector<std::pair<std::string, std::string>>& started);
+std::vector<std::string> TaskNamesOf(
+    const std::vector<ListedUnit>& units,
+    const std::vector<std::pair<std::string, std::string>>& started);
 
 // Asks the manager for its units and unit files whose names match glob (both lists in one
 // round trip) and gives them as TaskUnitsOf does. 0, or the failed call's result code.
