@@ -27,18 +27,15 @@ ServiceAnswers AskServiceRun(PropertyBatch& batch, const std::string& path) {
           batch.Ask(path, kServiceInterface, "Result")};
 }
 
-// The service's last run from its answers; its start is the later of its own and
-// lastTrigger (0, or the last trigger of the timer that starts it).
-HResult TakeServiceRun(AnswerReader& reader, const ServiceAnswers& service,
-                       std::uint64_t lastTrigger, RunRecord& record) {
+// The service's last run from its answers.
+HResult TakeServiceRun(AnswerReader& reader, const ServiceAnswers& service, RunRecord& record) {
   std::uint64_t start = reader.Number<std::uint64_t>(service.start, 't');
   const auto code = reader.Number<std::int32_t>(service.code, 'i');
   const auto status = reader.Number<std::int32_t>(service.status, 'i');
   const std::string result = reader.Text(service.result);
   if (reader.Failed()) return reader.Result();
-  if (lastTrigger == UINT64_MAX) lastTrigger = 0;
   if (start == UINT64_MAX) start = 0;
-  record = {std::max(start, lastTrigger), ServiceExitCode(code, status, result)};
+  record = {start, ServiceExitCode(code, status, result)};
   return 0;
 }
 
@@ -74,48 +71,24 @@ std::string LoadStateOf(AnswerReader& reader, const UnitQuestions& questions) {
 
 }  // namespace
 
-// One batch asks for everything the unit's kind tells; a timer's service takes a second one.
+// A service or a timer is read as one listed unit; any other unit only says whether it
+// exists.
 HResult ReadRunRecord(sd_bus* bus, bool remote, const std::string& unitName, RunRecord& record) {
-  PropertyBatch batch(bus, remote);
-  AnswerReader reader(batch);
-  const UnitKind kind = KindOfUnit(unitName);
-  const std::string path = UnitPath(unitName);
-  const std::size_t loadState = batch.Ask(path, kUnitInterface, "LoadState");
-  ServiceAnswers service;
-  std::size_t lastTriggerAnswer = 0, serviceNameAnswer = 0;
-  if (kind == UnitKind::Service) service = AskServiceRun(batch, path);
-  if (kind == UnitKind::Timer) {
-    lastTriggerAnswer = batch.Ask(path, kTimerInterface, "LastTriggerUSec");
-    serviceNameAnswer = batch.Ask(path, kTimerInterface, "Unit");
+  if (KindOfUnit(unitName) == UnitKind::Other) {
+    PropertyBatch batch(bus, remote);
+    AnswerReader reader(batch);
+    const std::size_t loadState = batch.Ask(UnitPath(unitName), kUnitInterface, "LoadState");
+    batch.Wait();
+    const std::string state = reader.Text(loadState);
+    if (reader.Failed()) return reader.Result();
+    return state == "not-found" ? kUnknownTask : kNoInterface;
   }
-  batch.Wait();
-  const std::string state = reader.Text(loadState);
-  if (reader.Failed()) return reader.Result();
-  if (state == "not-found") return kUnknownTask;
-
-  switch (kind) {
-    case UnitKind::Service:
-      return TakeServiceRun(reader, service, 0, record);
-    case UnitKind::Timer:
-      break;
-    case UnitKind::Other:
-      return kNoInterface;
-  }
-  const auto lastTrigger = reader.Number<std::uint64_t>(lastTriggerAnswer, 't');
-  const std::string serviceName = reader.Text(serviceNameAnswer);
-  if (reader.Failed()) return reader.Result();
-  if (KindOfUnit(serviceName) != UnitKind::Service) {  // a timer that starts no service
-    record = {lastTrigger == UINT64_MAX ? 0 : lastTrigger, 0};
-    return 0;
-  }
-  PropertyBatch serviceBatch(bus, remote);
-  AnswerReader serviceReader(serviceBatch);
-  const std::string servicePath = UnitPath(serviceName);
-  const std::size_t serviceState = serviceBatch.Ask(servicePath, kUnitInterface, "LoadState");
-  service = AskServiceRun(serviceBatch, servicePath);
-  serviceBatch.Wait();
-  if (serviceReader.Text(serviceState) == "not-found") return kUnknownTask;
-  return TakeServiceRun(serviceReader, service, lastTrigger, record);
+  std::map<std::string, UnitRun> runs;
+  std::vector<std::pair<std::string, std::string>> started;
+  ReadRunRecords(bus, remote, {{unitName, ""}}, runs, started);
+  const UnitRun& run = runs[unitName];
+  if (run.result == 0) record = run.record;
+  return run.result;
 }
 
 // The first batch asks about every listed unit and, for each timer, about the service of
@@ -169,7 +142,7 @@ void ReadRunRecords(sd_bus* bus, bool remote, const std::vector<ListedUnit>& uni
     } else if (state == "not-found") {
       run.result = kUnknownTask;
     } else {
-      run.result = TakeServiceRun(reader, questions.service, 0, run.record);
+      run.result = TakeServiceRun(reader, questions.service, run.record);
     }
   }
   for (const ListedUnit& unit : units) {
