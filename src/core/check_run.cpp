@@ -177,28 +177,13 @@ void RunJudged(Work&& work, CheckStatus& status, std::string& text) {
   }
 }
 
-// Starts COM, reaches the task and judges its last run into the report. Failures are
-// raised; the resources are released before they reach the caller.
-void CheckTask(CheckSettings& settings, TimeFrameKind kind, Platform& platform,
-               const RegionalSettings& regional, CheckReport& report) {
-  StartCom(platform);
-  CheckResources resources(platform, settings);
-  TSchedTasksHelper& helper = ConnectScheduler(settings, platform, resources);
-  if (!helper.OpenTask(settings.TaskName)) throw ESchedTasksHelperError(helper.ErrorText());
-  CheckWindow window(settings, kind, platform.clock);
-  JudgeOpenedTask(helper, settings, window, platform, regional, report);
-}
-
 // Every task that the pattern matches, each judged as one task is, its failures its own;
 // the check's outcome is made of theirs. No task matching fails as one task not found.
-void CheckPatternTasks(CheckSettings& settings, TimeFrameKind kind, Platform& platform,
-                       const RegionalSettings& regional, CheckReport& report) {
-  StartCom(platform);
-  CheckResources resources(platform, settings);
-  TSchedTasksHelper& helper = ConnectScheduler(settings, platform, resources);
+void JudgePatternTasks(TSchedTasksHelper& helper, const CheckSettings& settings,
+                       CheckWindow& window, Platform& platform, const RegionalSettings& regional,
+                       CheckReport& report) {
   std::vector<FoundTask> found;  // released before the helper
   if (!helper.FindTasks(settings.TaskName, found)) throw ESchedTasksHelperError(helper.ErrorText());
-  CheckWindow window(settings, kind, platform.clock);
   for (const FoundTask& task : found) {
     CheckReport& taskReport = report.Tasks.emplace_back();
     taskReport.TaskName = task.Name;
@@ -211,6 +196,23 @@ void CheckPatternTasks(CheckSettings& settings, TimeFrameKind kind, Platform& pl
   }
   report.Status = SummaryStatus(report.Tasks);
   report.Text = SummaryText(report.Tasks);
+}
+
+// Starts COM, reaches the scheduler and judges the task, or every task that a pattern
+// matches, into the report. Failures are raised; the resources are released before they
+// reach the caller.
+void CheckTasks(CheckSettings& settings, TimeFrameKind kind, bool pattern, Platform& platform,
+                const RegionalSettings& regional, CheckReport& report) {
+  StartCom(platform);
+  CheckResources resources(platform, settings);
+  TSchedTasksHelper& helper = ConnectScheduler(settings, platform, resources);
+  CheckWindow window(settings, kind, platform.clock);
+  if (pattern) {
+    JudgePatternTasks(helper, settings, window, platform, regional, report);
+    return;
+  }
+  if (!helper.OpenTask(settings.TaskName)) throw ESchedTasksHelperError(helper.ErrorText());
+  JudgeOpenedTask(helper, settings, window, platform, regional, report);
 }
 
 }  // namespace
@@ -233,11 +235,8 @@ int RunCheck(const std::vector<std::string>& arguments, Platform& platform,
         Validate(settings, kind, format);
         if (settings.Status != CheckStatus::Ok) return;
         report.TaskName = settings.TaskName;
-        if (IsTaskPattern(settings.TaskName, leadBytes)) {
-          CheckPatternTasks(settings, kind, platform, regional, report);
-        } else {
-          CheckTask(settings, kind, platform, regional, report);
-        }
+        CheckTasks(settings, kind, IsTaskPattern(settings.TaskName, leadBytes), platform, regional,
+                   report);
         settings.Status = report.Status;
         settings.MessageText = report.Text;
       },

@@ -9,8 +9,8 @@ namespace {
 
 bool IsOk(const CheckReport& task) { return task.Status == CheckStatus::Ok; }
 
-// Age of a task's last run for the latest and the earliest; a task that measured none is
-// taken as neither, unless no task did.
+// Age of a task's last run for the latest and the earliest: every task of an all-Ok check
+// measured one.
 std::int64_t AgeOf(const CheckReport& task) { return task.AgeSeconds.value_or(0); }
 
 std::string MoreText(std::size_t count) {
