@@ -4,7 +4,8 @@
 file(STRINGS ${PROJECT_SOURCE_DIR}/LICENSE RUNWARDEN_COPYRIGHT REGEX "^Copyright " LIMIT_COUNT 1)
 set(RUNWARDEN_RESOURCE_DIR ${CMAKE_BINARY_DIR}/resources)
 foreach(file runwarden.rc runwarden.exe.manifest)
-  configure_file(${PROJECT_SOURCE_DIR}/src/resources/${file}.in ${RUNWARDEN_RESOURCE_DIR}/${file} @ONLY)
+  configure_file(${PROJECT_SOURCE_DIR}/src/resources/${file}.in ${RUNWARDEN_RESOURCE_DIR}/${file}
+                 @ONLY)
 endforeach()
 add_custom_command(
   OUTPUT ${RUNWARDEN_RESOURCE_DIR}/runwarden_rc.o

@@ -61,8 +61,8 @@ expect_help_run "unpacked program" "$work/root/usr/bin/runwarden"
 # The license's terms in Debian's machine-readable form, word for word those of LICENSE.
 doc=$work/root/usr/share/doc/runwarden
 sed -n '1p;/^License: /p' "$doc/copyright" >"$work/copyright.head"
-expect_bytes "copyright form" \
-  "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\nLicense: Expat\nLicense: Expat\n" \
+format=https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/
+expect_bytes "copyright form" "Format: $format\nLicense: Expat\nLicense: Expat\n" \
   "$work/copyright.head"
 diff <(sed -n '/^Permission/,$p' LICENSE | tr -s '\n' | tr -d ' ') \
   <(sed -n '/^ Permission/,$p' "$doc/copyright" | grep -vx ' \.' | tr -d ' ') >/dev/null

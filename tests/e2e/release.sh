@@ -55,17 +55,17 @@ expect_status "manual page as text" 0 $?
 x86_64-w64-mingw32-windres -i "$exe" -O rc >"$work/resources.rc" 2>&1
 for value in "FileVersion\", \"$version\"" "ProductVersion\", \"$version\"" \
   'ProductName", "runwarden"' 'OriginalFilename", "runwarden.exe"' \
-  'FileDescription", "runwarden: ' 'LegalCopyright", "Copyright (c) ' \
+  'FileDescription", "runwarden ' 'LegalCopyright", "Copyright (c) ' \
   "FILEVERSION ${version//./, }, 0" 'level=""asInvoker""' 'supportedOS Id=""{8e0f7a12-'; do
   grep -qF "$value" "$work/resources.rc"
   expect_status "resource: $value" 0 $?
 done
 grep -q activeCodePage "$work/resources.rc"
 expect_status "manifest leaves the code page alone" 1 $?
-x86_64-w64-mingw32-objdump -p "$exe" | grep -c -E '^Time/Date[[:space:]]+Thu Jan  1 00:00:00 1970$|Time: 00000000' \
-  >"$work/times"
-x86_64-w64-mingw32-objdump -p "$exe" | grep -c -E '^Time/Date|Time: ' >"$work/times.all"
-expect_file "no time in the header or the resources" "$work/times.all" "$work/times"
+x86_64-w64-mingw32-objdump -p "$exe" | grep -E '^Time/Date|Time: ' >"$work/times"
+grep -v -E '^Time/Date[[:space:]]+Thu Jan  1 00:00:00 1970$|Time: 00000000,' "$work/times" \
+  >"$work/times.set"
+expect_bytes "no time in the header or the resources" "" "$work/times.set"
 
 wine_start
 wine_run "$work/version.out" "$exe" -version
