@@ -15,7 +15,7 @@ version=$(project_version build/linux)
 name=runwarden-$version
 
 work=$(mktemp -d /tmp/runwarden-release-test.XXXXXX)
-trap 'rm -rf "$work"; wine_stop' EXIT
+trap 'rm -rf "$work"' EXIT
 for run in first second; do
   scripts/release "$work/$run" >"$work/$run.log" 2>&1
   expect_status "scripts/release ($run run)" 0 $?
@@ -67,7 +67,8 @@ grep -v -E '^Time/Date[[:space:]]+Thu Jan  1 00:00:00 1970$|Time: 00000000,' "$w
   >"$work/times.set"
 expect_bytes "no time in the header or the resources" "" "$work/times.set"
 
-wine_start
+wine_start  # sets its own trap
+trap 'rm -rf "$work"; wine_stop' EXIT
 wine_run "$work/version.out" "$exe" -version
 expect_status "runwarden.exe -version under Wine" 0 $?
 expect_bytes "runwarden.exe -version under Wine" "runwarden $version\r\n" "$work/version.out"
