@@ -449,6 +449,7 @@ TEST(CheckRun, HostNameGetsTwoLeadingBackslashes) {
 class ExhaustedTimeZone final : public TimeZone {
  public:
   bool GetStandardBias(std::int32_t*) override { throw std::bad_alloc(); }
+  bool LocalToUnixTime(const SystemTime&, std::int64_t*) override { throw std::bad_alloc(); }
 };
 
 // --- -format: the same check, reported in the plugins' form or in the default one ---
@@ -460,7 +461,8 @@ TEST(CheckRun, ReportForms) {
     return arguments;
   };
   const std::string two = "12/7/26 2:00:00 am";
-  const std::string formatMessage = "Invalid format specified. Format should be scriptres or nagios";
+  const std::string formatMessage =
+      "Invalid format specified. Format should be scriptres, nagios, prometheus or json";
   const struct {
     Arguments arguments;
     Scenario setup;
@@ -513,7 +515,7 @@ TEST(CheckRun, HelpKeepsTheDefaultForm) {
   // An error while parsing, after -format: was read.
   FakePlatform fake;
   ExhaustedTimeZone timeZone;
-  Platform platform{fake, fake, fake, fake, fake, timeZone, fake, fake, fake};
+  Platform platform{fake, fake, fake, fake, fake, timeZone, fake, fake, fake, fake};
   const int status = RunCheck({"-task:Backup", "-timeframe:today", "-format:nagios", "-remotegmt:0"},
                               platform, RegionalSettings{}, {});
   EXPECT_EQ(status, 2);
@@ -526,12 +528,13 @@ TEST(CheckRun, HelpKeepsTheDefaultForm) {
 class ExhaustedClock final : public Clock {
  public:
   SystemTime GetLocalTime() override { throw std::bad_alloc(); }
+  std::int64_t GetUnixTime() override { throw std::bad_alloc(); }
 };
 
 TEST(CheckRun, AnyOtherErrorIsUnknownAfterTheCleanUp) {
   FakePlatform fake;
   ExhaustedClock clock;
-  Platform platform{fake, fake, fake, fake, clock, fake, fake, fake, fake};
+  Platform platform{fake, fake, fake, fake, clock, fake, fake, fake, fake, fake};
   const int status =
       RunCheck({"-task:Backup", "-timeframe:today"}, platform, RegionalSettings{}, {});
   EXPECT_EQ(status, static_cast<int>(CheckStatus::Unknown));
