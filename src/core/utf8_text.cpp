@@ -81,8 +81,9 @@ std::string Utf8Texts::FromWide(std::u16string_view text) {
 
 CheckReport Utf8Report(const CheckReport& report, Utf8Texts& texts) {
   CheckReport utf8 = report;
-  utf8.TaskName = report.WideTaskName.empty() ? texts.FromAnsi(report.TaskName)
-                                              : texts.FromWide(report.WideTaskName);
+  utf8.TaskName = report.WideTaskName.empty() || texts.AnsiIsUtf8()
+                      ? texts.FromAnsi(report.TaskName)
+                      : texts.FromWide(report.WideTaskName);
   utf8.Text = texts.FromAnsi(report.Text);
   utf8.LastRunText = texts.FromAnsi(report.LastRunText);
   for (CheckReport& task : utf8.Tasks) task = Utf8Report(task, texts);

@@ -23,13 +23,15 @@ class Utf8Texts {
   // converted through UTF-16; ValidUtf8 of it when the conversion fails.
   std::string FromAnsi(std::string_view text);
   std::string FromWide(std::u16string_view text);
+  bool AnsiIsUtf8() const { return ansiIsUtf8_; }
 
  private:
   WideText& wideText_;
   bool ansiIsUtf8_;
 };
 
-// The report with every text in UTF-8: a pattern's task names from their UTF-16.
+// The report with every text in UTF-8: a pattern's task names from their UTF-16 where the
+// code page is not UTF-8 (their narrow name is that UTF-8 otherwise).
 CheckReport Utf8Report(const CheckReport& report, Utf8Texts& texts);
 CheckFacts Utf8Facts(const CheckFacts& facts, Utf8Texts& texts);
 

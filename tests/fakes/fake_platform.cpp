@@ -276,7 +276,7 @@ int FakePlatform::WideCharToMultiByte(std::uint32_t codePage, std::uint32_t flag
 }
 
 std::uint32_t FakePlatform::AnsiCodePage() {
-  calls.push_back("GetACP");
+  localeCalls.push_back("GetACP");
   return ansiCodePage;
 }
 

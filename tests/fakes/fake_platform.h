@@ -131,8 +131,8 @@ class FakePlatform final : public ComRuntime,
   // The last NETRESOURCE passed, with its texts copied.
   NetResource lastResource{};
   std::string lastRemoteName;
-  // GetCPInfo and GetDateFormatA calls, apart from `calls` as they happen at start-up and
-  // inside texts.
+  // GetACP, GetCPInfo and GetDateFormatA calls, apart from `calls` as they happen at
+  // start-up and inside texts.
   std::vector<std::string> localeCalls;
   std::vector<LocaleType> localeQueries;  // GetLocaleInfoA, in order
 
