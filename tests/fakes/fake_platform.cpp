@@ -78,6 +78,13 @@ FakePlatform::~FakePlatform() = default;
 
 namespace {
 
+// Each byte as the unit of the same number.
+std::u16string Latin1(std::string_view text) {
+  std::u16string units;
+  for (const char byte : text) units += static_cast<unsigned char>(byte);
+  return units;
+}
+
 template <class Value>
 Value AnswerFor(const std::map<std::string, Value>& answers, const std::string& name,
                 Value otherwise) {
@@ -125,7 +132,7 @@ HResult FakeWorkItems::Next(std::uint32_t wanted, std::vector<std::u16string>& n
   for (std::uint32_t i = 0; i < wanted; ++i, ++given_) {
     if (given_ == fake_.nextFailsAfter) return FakePlatform::kFailure;
     if (given_ == listed.size()) return kFalse;
-    names.emplace_back(listed[given_].begin(), listed[given_].end());  // Latin-1
+    names.push_back(Latin1(listed[given_]));
   }
   return 0;
 }
@@ -153,7 +160,7 @@ HResult FakeRegisteredTask::get_LastTaskResult(std::int32_t* result) {
 HResult FakeRegisteredTask::get_Name(std::u16string* name) {
   fake_.calls.push_back("get_Name(" + name_ + ")");
   const std::string text = TaskName();
-  name->assign(text.begin(), text.end());  // Latin-1
+  *name = Latin1(text);
   return 0;
 }
 
