@@ -254,14 +254,27 @@ int FakePlatform::MultiByteToWideChar(std::uint32_t codePage, std::uint32_t flag
   calls.push_back("MultiByteToWideChar(" + std::to_string(codePage) + ", " +
                   std::to_string(flags) + ", " + std::to_string(byteCount) + ", " +
                   std::to_string(capacity) + ")");
+  const auto system = codePages.find(kAnsiCodePage);
+  const auto isLeadByte = [&](unsigned char byte) {
+    if (!anyDoubleByteCharacter || system == codePages.end()) return false;
+    const std::uint8_t* range = system->second.LeadByte;
+    for (int r = 0; r < 12 && range[r] != 0; r += 2) {
+      if (byte >= range[r] && byte <= range[r + 1]) return true;
+    }
+    return false;
+  };
   int units = 0;
   for (int i = 0; i < byteCount; ++i, ++units) {
     if (units == capacity) return 0;
     const auto known = i + 1 < byteCount ? doubleByteCharacters.find(std::string(bytes + i, 2))
                                          : doubleByteCharacters.end();
+    const auto lead = static_cast<unsigned char>(bytes[i]);
     if (known != doubleByteCharacters.end()) {
       buffer[units] = known->second;
       ++i;
+    } else if (i + 1 < byteCount && isLeadByte(lead)) {
+      const auto trail = static_cast<unsigned char>(bytes[++i]);
+      buffer[units] = static_cast<char16_t>(0x4E00 + (((lead & 0x7F) << 8) | trail) % 0x5000);
     } else {
       buffer[units] = static_cast<unsigned char>(bytes[i]);
     }

@@ -208,6 +208,9 @@ class FakePlatform final : public ComRuntime,
   // Characters of a double-byte code page that MultiByteToWideChar knows, by their two
   // bytes; every other byte is taken as Latin-1.
   std::map<std::string, char16_t> doubleByteCharacters;
+  // Any other lead byte of codePages[kAnsiCodePage] with the byte after it is a character
+  // too, a CJK ideograph made of the two bytes.
+  bool anyDoubleByteCharacter = false;
 
   // --- ComRuntime ---
   HResult CoInitialize() override;
