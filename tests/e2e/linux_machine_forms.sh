@@ -37,26 +37,6 @@ run() {
   expect_bytes "$name (no error output)" "" "$out.err"
 }
 
-# expect_line NAME LINE FILE: FILE holds LINE as one whole line.
-expect_line() {
-  checks=$((checks + 1))
-  if ! grep -qxF -- "$2" "$3"; then
-    echo "FAIL $1: no line [$2] in:"
-    cat "$3"
-    failures=$((failures + 1))
-  fi
-}
-
-# promtool NAME FILE: the exposition is valid, and its line ends are LF alone.
-expect_valid_exposition() {
-  checks=$((checks + 1))
-  if ! promtool check metrics <"$2" >"$out.lint" 2>&1 || grep -q $'\r' "$2"; then
-    echo "FAIL $1: not a valid exposition:"
-    cat "$out.lint" "$2"
-    failures=$((failures + 1))
-  fi
-}
-
 # ---- -format:prometheus ----
 labels='host="",timeframe="10"'
 # prom NAME STATUS ARGS...: a valid exposition and that exit status.

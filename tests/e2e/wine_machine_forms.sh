@@ -12,22 +12,14 @@ source tests/e2e/lib/wine.sh
 
 bin=build/windows
 require_built "$bin/runwarden.exe" "$bin/task_fixture.exe"
-require_tool localedef
 require_tool promtool
 require_tool jq
-# Wine takes the code pages from the Linux locale names; the locales themselves must exist
-# for the argument vector to reach Wine whole. They are compiled into a private directory.
-locales=$(mktemp -d /tmp/runwarden-wine-locales.XXXXXX)
-for locale in en_US ja_JP; do
-  localedef -i "$locale" -f UTF-8 "$locales/$locale.UTF-8" 2>/dev/null ||
-    { echo "FAIL: localedef $locale"; exit 1; }
-done
-export LOCPATH=$locales TZ=UTC
-unset LC_ALL LANG LC_MESSAGES LC_CTYPE
+wine_locales
+export TZ=UTC
 wine_start
 work=$(mktemp -d /tmp/runwarden-wine-forms.XXXXXX)
 out=$work/out
-trap 'rm -rf "$locales" "$work"; wine_stop' EXIT
+trap 'rm -rf "$WINE_LOCALES" "$work"; wine_stop' EXIT
 
 western=(LANG=en_US.UTF-8)
 japanese=(LANG=ja_JP.UTF-8)
@@ -56,26 +48,6 @@ check() {
   run_in "${environment[@]}" -- "$bin/runwarden.exe" "$@"
   expect_status "$name" "$status" $?
   [[ -n $expected ]] && expect_bytes "$name" "$expected" "$out"
-}
-
-# The exposition is valid, UTF-8, and its line ends are LF alone.
-expect_valid_exposition() {
-  checks=$((checks + 1))
-  if ! promtool check metrics <"$2" >"$out.lint" 2>&1 || grep -q $'\r' "$2" ||
-    ! iconv -f UTF-8 -t UTF-8 "$2" >/dev/null 2>&1; then
-    echo "FAIL $1: not a valid exposition:"
-    cat "$out.lint" "$2"
-    failures=$((failures + 1))
-  fi
-}
-
-expect_line() {
-  checks=$((checks + 1))
-  if ! grep -qxF -- "$2" "$3"; then
-    echo "FAIL $1: no line [$2] in:"
-    cat "$3"
-    failures=$((failures + 1))
-  fi
 }
 
 frame=-timeframe:2147483647
