@@ -29,7 +29,7 @@ constexpr Metric kTaskExitCode{"runwarden_task_last_exit_code",
 // Writes the lines of one metric: its help and type once, then its series.
 class Exposition {
  public:
-  Exposition(const CheckFacts& facts)
+  explicit Exposition(const CheckFacts& facts)
       : commonLabels_("host=\"" + PrometheusLabelValue(facts.Host) + "\",timeframe=\"" +
                       PrometheusLabelValue(facts.TimeFrame) + "\"") {}
 

@@ -65,6 +65,26 @@ HANDLE CreateTemporary(const std::wstring& target, std::wstring& temporary) {
   }
 }
 
+// Moves the new file over the target. A reader that holds the target open without sharing
+// its deletion (a collector reading it just then) makes the move fail for that moment: it
+// is tried again for at most half a second.
+DWORD MoveOver(const std::wstring& temporary, const std::wstring& target) {
+  constexpr int kAttempts = 10;
+  constexpr DWORD kPauseMilliseconds = 50;
+  for (int attempt = 1;; ++attempt) {
+    if (::MoveFileExW(temporary.c_str(), target.c_str(),
+                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      return ERROR_SUCCESS;
+    }
+    const DWORD error = ::GetLastError();
+    if ((error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED) ||
+        attempt == kAttempts) {
+      return error;
+    }
+    ::Sleep(kPauseMilliseconds);
+  }
+}
+
 }  // namespace
 
 SystemErrorCode WindowsOutputFile::ReplaceFile(std::string_view path, std::string_view bytes) {
@@ -77,11 +97,7 @@ SystemErrorCode WindowsOutputFile::ReplaceFile(std::string_view path, std::strin
   // On disk before the move, so that a crash cannot leave an empty file under the name.
   if (error == ERROR_SUCCESS && !::FlushFileBuffers(file.Get())) error = ::GetLastError();
   if (!file.Close() && error == ERROR_SUCCESS) error = ::GetLastError();
-  if (error == ERROR_SUCCESS &&
-      !::MoveFileExW(temporary.c_str(), target.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    error = ::GetLastError();
-  }
+  if (error == ERROR_SUCCESS) error = MoveOver(temporary, target);
   if (error != ERROR_SUCCESS) ::DeleteFileW(temporary.c_str());
   return error;
 }
