@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/linux/real_platform_linux.h"
+
 namespace runwarden::testing {
 
 std::string GuidName(const Guid& guid) {
@@ -31,34 +33,7 @@ std::string FakePlatform::Narrow(std::u16string_view text) {
   return narrow;
 }
 
-std::string FakePlatform::Utf8(std::u16string_view text) {
-  std::string utf8;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    char32_t code = text[i];
-    const bool high = code >= 0xD800 && code < 0xDC00;
-    if (high && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
-      code = 0x10000 + ((code - 0xD800) << 10) + (text[++i] - 0xDC00);
-    } else if (code >= 0xD800 && code < 0xE000) {
-      code = 0xFFFD;
-    }
-    if (code < 0x80) {
-      utf8 += static_cast<char>(code);
-    } else if (code < 0x800) {
-      utf8 += static_cast<char>(0xC0 | (code >> 6));
-      utf8 += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-      utf8 += static_cast<char>(0xE0 | (code >> 12));
-      utf8 += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-      utf8 += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-      utf8 += static_cast<char>(0xF0 | (code >> 18));
-      utf8 += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-      utf8 += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-      utf8 += static_cast<char>(0x80 | (code & 0x3F));
-    }
-  }
-  return utf8;
-}
+std::string FakePlatform::Utf8(std::u16string_view text) { return Utf8FromUtf16(text); }
 
 namespace {
 

@@ -265,7 +265,8 @@ class FakePlatform final : public ComRuntime,
 
   // Units up to 0xFF as that byte (the fake's own conversion is Latin-1), others in UTF-8.
   static std::string Narrow(std::u16string_view text);
-  // UTF-16 in UTF-8, as Windows converts to kUtf8CodePage; an unpaired surrogate is U+FFFD.
+  // UTF-16 in UTF-8, as Windows converts to kUtf8CodePage (the Linux conversion, which
+  // makes an unpaired surrogate U+FFFD as Windows does).
   static std::string Utf8(std::u16string_view text);
 
   // A new live object owned by the fake, stored in *object.
