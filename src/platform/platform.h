@@ -9,6 +9,7 @@
 #include "platform/locale_api.h"
 #include "platform/logon_api.h"
 #include "platform/network_api.h"
+#include "platform/output_file.h"
 #include "platform/time_zone.h"
 #include "platform/wide_text.h"
 
@@ -24,6 +25,7 @@ struct Platform {
   Console& console;
   LocaleApi& locale;
   CaseMapping& caseMapping;
+  OutputFile& outputFile;
 };
 
 // The real implementations of this operating system; they live until the program ends.
