@@ -153,8 +153,10 @@ int SshTunnel::WaitForExit(std::chrono::milliseconds limit) {
   return exitStatus_;
 }
 
-SshFailure SshTunnel::Failure() {
-  const int status = WaitForExit(std::chrono::seconds(2));
+SshFailure SshTunnel::Failure(std::chrono::steady_clock::time_point deadline) {
+  const auto untilDeadline = std::chrono::duration_cast<std::chrono::milliseconds>(
+      deadline - std::min(deadline, std::chrono::steady_clock::now()));
+  const int status = WaitForExit(std::min<std::chrono::milliseconds>(untilDeadline, std::chrono::seconds(2)));
   std::string errorText;
   char buffer[512];
   for (ssize_t n; errorOutput_ >= 0 && errorText.size() < 4096 &&
@@ -164,11 +166,21 @@ SshFailure SshTunnel::Failure() {
   return ClassifySshFailure(status, errorText);
 }
 
+// Through the pidfd where there is one, so that the signal can never reach another
+// process that took over a reused pid.
+void SshTunnel::Signal(int signal) const {
+  if (processHandle_ >= 0) {
+    syscall(SYS_pidfd_send_signal, processHandle_, signal, nullptr, 0);
+  } else {
+    kill(pid_, signal);
+  }
+}
+
 void SshTunnel::Stop() {
   if (pid_ > 0) {
-    kill(pid_, SIGTERM);
-    if (WaitForExit(std::chrono::seconds(2)) < 0 && pid_ > 0) {
-      kill(pid_, SIGKILL);
+    Signal(SIGTERM);
+    if (WaitForExit(std::chrono::milliseconds(300)) < 0 && pid_ > 0) {
+      Signal(SIGKILL);
       while (waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
       }
       pid_ = -1;

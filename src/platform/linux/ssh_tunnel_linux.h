@@ -42,14 +42,18 @@ class SshTunnel {
 
   // Starts ssh; returns the local end of the connection (the caller owns it), or -errno.
   int Start(const std::vector<std::string>& arguments);
-  // After the connection failed: waits a bounded time for ssh to end and judges why.
-  SshFailure Failure();
-  // Ends ssh (it normally ends by itself once the connection is closed) and reaps it.
+  // After the connection failed: waits for ssh to end, at most 2 s and not past the
+  // deadline, and judges why it ended (one that runs on counts as unreachable).
+  SshFailure Failure(
+      std::chrono::steady_clock::time_point deadline = std::chrono::steady_clock::time_point::max());
+  // Ends ssh (it normally ends by itself once the connection is closed) and reaps it:
+  // SIGTERM, and SIGKILL when it has not ended 300 ms later.
   void Stop();
 
  private:
-  // Waits for ssh to end, at most until the deadline; the exit status, or -1 if it runs on.
+  // Waits for ssh to end, at most for limit; the exit status, or -1 if it runs on.
   int WaitForExit(std::chrono::milliseconds limit);
+  void Signal(int signal) const;
 
   pid_t pid_ = -1;
   int processHandle_ = -1;  // pidfd of ssh, to wait for its end without polling

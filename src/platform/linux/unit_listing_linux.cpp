@@ -112,11 +112,13 @@ std::vector<std::string> TaskNamesOf(
   return names;
 }
 
-HResult ListTaskUnits(sd_bus* bus, bool remote, const std::string& glob,
+HResult ListTaskUnits(const ManagerBus& manager, const std::string& glob,
                       std::vector<ListedUnit>& units) {
-  PropertyBatch batch(bus, remote);
-  const std::size_t loadedAnswer = CallByPattern(batch, bus, "ListUnitsByPatterns", glob);
-  const std::size_t filesAnswer = CallByPattern(batch, bus, "ListUnitFilesByPatterns", glob);
+  PropertyBatch batch(manager);
+  const std::size_t loadedAnswer =
+      CallByPattern(batch, manager.bus, "ListUnitsByPatterns", glob);
+  const std::size_t filesAnswer =
+      CallByPattern(batch, manager.bus, "ListUnitFilesByPatterns", glob);
   batch.Wait();
   AnswerReader reader(batch);
   std::vector<ListedUnit> loaded;
@@ -125,7 +127,7 @@ HResult ListTaskUnits(sd_bus* bus, bool remote, const std::string& glob,
   int r = reply ? ReadLoadedUnits(reply, loaded) : 0;
   if (r >= 0 && (reply = reader.Reply(filesAnswer)) != nullptr) r = ReadUnitFiles(reply, files);
   if (reader.Failed()) return reader.Result();
-  if (r < 0) return ResultOfBusFailure(r, "", remote);
+  if (r < 0) return ResultOfBusFailure(r, "", manager.remote);
   units = TaskUnitsOf(loaded, files);
   return 0;
 }

@@ -2,14 +2,13 @@
 // A manager's tasks whose names match a pattern: the services and timers it has loaded or
 // has unit files for, listed with the manager's own name matching.
 
-#include <systemd/sd-bus.h>
-
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 #include "platform/com_runtime.h"
+#include "platform/linux/systemd_bus_linux.h"
 
 namespace runwarden {
 
@@ -40,7 +39,7 @@ std::vector<std::string> TaskNamesOf(
 
 // Asks the manager for its units and unit files whose names match glob (both lists in one
 // round trip) and gives them as TaskUnitsOf does. 0, or the failed call's result code.
-HResult ListTaskUnits(sd_bus* bus, bool remote, const std::string& glob,
+HResult ListTaskUnits(const ManagerBus& manager, const std::string& glob,
                       std::vector<ListedUnit>& units);
 
 }  // namespace runwarden
