@@ -22,6 +22,8 @@ testbed_idle_timer rw-ok.timer
 testbed_oneshot rw-fails.service "/bin/sh -c 'exit 3'"
 testbed_idle_timer rw-fails.timer
 testbed_oneshot rw-disk.service /bin/true
+# An alias of a service that its timer stands for: counted once, as the timer.
+ln -s rw-ok.service "$XDG_CONFIG_HOME/systemd/user/rw-okay.service"
 testbed_start
 tb_systemctl start rw-ok.timer rw-fails.timer
 tb_systemctl start rw-ok.service rw-fails.service 2>/dev/null

@@ -174,12 +174,18 @@ class SystemdScheduler final : public ITaskScheduler {
       if (const HResult connected = ConnectLocal(); connected != 0) return connected;
     }
     std::vector<ListedUnit> units;
-    const HResult listed = ListTaskUnits(Manager(), CaseFreeGlob(Utf8FromUtf16(pattern)), units);
+    std::map<std::string, std::string> shownAs;
+    const HResult listed =
+        ListTaskUnits(Manager(), CaseFreeGlob(Utf8FromUtf16(pattern)), units, shownAs);
     if (listed != 0) return listed;
     std::vector<std::pair<std::string, std::string>> started;
     ReadRunRecords(Manager(), units, listedRuns_, started);
     std::vector<std::u16string> names;
-    for (const std::string& unit : TaskNamesOf(units, started)) {
+    for (std::string unit : TaskNamesOf(units, started)) {
+      if (const auto alias = shownAs.find(unit); alias != shownAs.end()) {
+        listedRuns_[alias->second] = listedRuns_[unit];
+        unit = alias->second;
+      }
       names.emplace_back(unit.begin(), unit.end());  // unit names are ASCII
     }
     *items = new SystemdWorkItems(std::move(names));
