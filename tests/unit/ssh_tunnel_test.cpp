@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <string>
 #include <vector>
 
@@ -103,6 +104,18 @@ TEST(SshTunnel, StopEndsAndReapsAProcessThatRunsOn) {
     close(connection);
   }
   EXPECT_TRUE(ProcessGone(child)) << "no zombie and no process left behind";
+}
+
+// Ignored, SIGCHLD would have the kernel reap ssh at once: a missing bridge (127) would
+// read as an unreachable computer.
+TEST(SshTunnel, KeepsTheExitStatusWhenSigchldWasIgnored) {
+  std::signal(SIGCHLD, SIG_IGN);
+  SshTunnel tunnel;
+  const int connection = tunnel.Start({"sh", "-c", "exit 127"});
+  ASSERT_GE(connection, 0);
+  EXPECT_EQ(tunnel.Failure(), SshFailure::Other);
+  close(connection);
+  std::signal(SIGCHLD, SIG_DFL);
 }
 
 // After a deadline the check must end at once, whatever ssh does with SIGTERM.

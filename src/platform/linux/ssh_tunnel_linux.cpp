@@ -106,13 +106,28 @@ int SshTunnel::Start(const std::vector<std::string>& arguments) {
   for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
   argv.push_back(nullptr);
 
+  struct sigaction childEnds {};
+  if (sigaction(SIGCHLD, nullptr, &childEnds) == 0 &&
+      (childEnds.sa_handler == SIG_IGN || (childEnds.sa_flags & SA_NOCLDWAIT) != 0)) {
+    signal(SIGCHLD, SIG_DFL);
+  }
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, connection[1], STDIN_FILENO);
   posix_spawn_file_actions_adddup2(&actions, connection[1], STDOUT_FILENO);
   posix_spawn_file_actions_adddup2(&actions, errorPipe[1], STDERR_FILENO);
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t signals;
+  sigemptyset(&signals);
+  posix_spawnattr_setsigmask(&attributes, &signals);
+  sigaddset(&signals, SIGCHLD);
+  sigaddset(&signals, SIGTERM);
+  posix_spawnattr_setsigdefault(&attributes, &signals);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
   pid_t pid = -1;
-  const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  const int spawned = posix_spawnp(&pid, argv[0], &actions, &attributes, argv.data(), environ);
+  posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
   close(connection[1]);
   close(errorPipe[1]);

@@ -41,6 +41,10 @@ class SshTunnel {
   ~SshTunnel() { Stop(); }
 
   // Starts ssh; returns the local end of the connection (the caller owns it), or -errno.
+  // An ignored SIGCHLD, inherited from the parent, is set back to its default first: it
+  // would have the kernel reap ssh at once and lose the exit status that tells why a
+  // connection failed. ssh itself starts with SIGCHLD and SIGTERM at their defaults and
+  // no signal blocked.
   int Start(const std::vector<std::string>& arguments);
   // After the connection failed: waits for ssh to end, at most 2 s and not past the
   // deadline, and judges why it ended (one that runs on counts as unreachable).
