@@ -49,7 +49,8 @@ class LinuxComRuntime final : public ComRuntime {
  private:
   std::string remoteLogin_;  // the ssh login for a remote computer; empty: ssh's choice
   bool remoteTarget_ = false;  // the next scheduler object goes to another computer
-  std::chrono::steady_clock::time_point checkDeadline_ = std::chrono::steady_clock::time_point::max();
+  std::chrono::steady_clock::time_point checkDeadline_ =
+      std::chrono::steady_clock::time_point::max();  // none: each object's own limits
 };
 
 class LinuxWideText final : public WideText {

@@ -145,8 +145,7 @@ int SshTunnel::Start(const std::vector<std::string>& arguments) {
   return connection[0];
 }
 
-int SshTunnel::WaitForExit(std::chrono::milliseconds limit) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
+int SshTunnel::WaitForExit(std::chrono::steady_clock::time_point deadline) {
   while (pid_ > 0) {
     int status = 0;
     const pid_t ended = waitpid(pid_, &status, WNOHANG);
@@ -169,9 +168,8 @@ int SshTunnel::WaitForExit(std::chrono::milliseconds limit) {
 }
 
 SshFailure SshTunnel::Failure(std::chrono::steady_clock::time_point deadline) {
-  const auto untilDeadline = std::chrono::duration_cast<std::chrono::milliseconds>(
-      deadline - std::min(deadline, std::chrono::steady_clock::now()));
-  const int status = WaitForExit(std::min<std::chrono::milliseconds>(untilDeadline, std::chrono::seconds(2)));
+  const int status =
+      WaitForExit(std::min(deadline, std::chrono::steady_clock::now() + std::chrono::seconds(2)));
   std::string errorText;
   char buffer[512];
   for (ssize_t n; errorOutput_ >= 0 && errorText.size() < 4096 &&
@@ -194,7 +192,8 @@ void SshTunnel::Signal(int signal) const {
 void SshTunnel::Stop() {
   if (pid_ > 0) {
     Signal(SIGTERM);
-    if (WaitForExit(std::chrono::milliseconds(300)) < 0 && pid_ > 0) {
+    if (WaitForExit(std::chrono::steady_clock::now() + std::chrono::milliseconds(300)) < 0 &&
+        pid_ > 0) {
       Signal(SIGKILL);
       while (waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
       }

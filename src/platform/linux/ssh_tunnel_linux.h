@@ -48,15 +48,15 @@ class SshTunnel {
   int Start(const std::vector<std::string>& arguments);
   // After the connection failed: waits for ssh to end, at most 2 s and not past the
   // deadline, and judges why it ended (one that runs on counts as unreachable).
-  SshFailure Failure(
-      std::chrono::steady_clock::time_point deadline = std::chrono::steady_clock::time_point::max());
+  SshFailure Failure(std::chrono::steady_clock::time_point deadline =
+                         std::chrono::steady_clock::time_point::max());
   // Ends ssh (it normally ends by itself once the connection is closed) and reaps it:
   // SIGTERM, and SIGKILL when it has not ended 300 ms later.
   void Stop();
 
  private:
-  // Waits for ssh to end, at most for limit; the exit status, or -1 if it runs on.
-  int WaitForExit(std::chrono::milliseconds limit);
+  // Waits for ssh to end, at most until the deadline; the exit status, or -1 if it runs on.
+  int WaitForExit(std::chrono::steady_clock::time_point deadline);
   void Signal(int signal) const;
 
   pid_t pid_ = -1;
