@@ -1,7 +1,8 @@
 # Installation and the Debian package of the Linux program:
 #   cmake --build --preset linux && (cd build/linux && cpack -G DEB)
 # gives build/linux/runwarden_<version>_<arch>.deb with the program in /usr/bin and the
-# manual page runwarden(1).
+# manual page runwarden(1), and the README with the pages of docs/ beside it, so that
+# their relative links hold in /usr/share/doc/runwarden.
 include(GNUInstallDirs)
 
 install(TARGETS runwarden RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
@@ -16,6 +17,8 @@ add_custom_command(
 add_custom_target(runwarden_man_page ALL DEPENDS ${RUNWARDEN_MAN_PAGE})
 install(FILES ${RUNWARDEN_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${CMAKE_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/docs/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs
+        FILES_MATCHING PATTERN "*.md" PATTERN monitoring EXCLUDE)
 # The command definitions for monitoring engines, ready to include.
 install(FILES ${CMAKE_SOURCE_DIR}/docs/monitoring/runwarden-nagios.cfg
               ${CMAKE_SOURCE_DIR}/docs/monitoring/runwarden-icinga2.conf

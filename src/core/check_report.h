@@ -1,24 +1,16 @@
 #pragma once
-// The report of one check: its outcome, the facts behind it and the numbers it measured,
-// apart from the judgement that made them, so that each output form writes the same
-// report its own way. Here: the forms by name, and the default form, the "ScriptRes:" line.
+// The result of one check: its outcome, the facts behind it and the numbers it measured,
+// for the check as a whole and for each task of a pattern, apart from the judgement that
+// made them, so that each output form writes the same result its own way.
 
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "core/check_settings.h"
 
 namespace runwarden {
-
-// The forms of a report, as -format: names them.
-enum class ReportFormat { ScriptRes, Nagios };
-
-// Sets format to the form that text (lower case) names and returns true; an empty text is
-// the default form. Returns false and leaves format unchanged for any other text.
-bool FindReportFormat(std::string_view text, ReportFormat& format);
 
 struct CheckReport {
   CheckStatus Status = CheckStatus::Ok;
@@ -31,16 +23,29 @@ struct CheckReport {
   std::optional<std::int64_t> AgeSeconds;     // age of the last run at the time of the check
   std::optional<std::int64_t> WindowSeconds;  // the window's length, for a minute count
   std::optional<std::uint32_t> LastResult;    // the last run's exit code
+  std::optional<std::int64_t> WarnWindowSeconds{};  // the warn frame's length, for a minute count
+  std::optional<std::int64_t> LastRunUnixTime{};  // start of the last run, seconds since 1970
+  std::optional<std::int64_t> NextRunSeconds{};   // until the next scheduled run (-checkstate)
+  std::optional<std::int64_t> MissedRuns{};       // runs the scheduler missed (-checkstate)
+  // The last run in the regional form, once it was read.
+  std::string LastRunText{};
+  // Ok, but the last run lies outside the warn frame (-warnframe:); the forms that know a
+  // warning level show it as one. For a pattern: no task is Bad or Unknown, one is this.
+  bool Warning = false;
   // A check of many tasks: the report of each, by name; TaskName is then the pattern.
   std::vector<CheckReport> Tasks{};
+};
+
+// What the forms show of the check itself besides its report.
+struct CheckFacts {
+  std::string Host;       // the computer as given, empty for the local one
+  std::string TimeFrame;  // the time frame as given
+  bool WarnFrame = false;  // a warn frame was given: the forms can give a warning
+  std::optional<std::int64_t> CheckedAtUnixTime;  // when the check ran
 };
 
 // A task or host name with a line break in it must not split the one line that the caller
 // reads: each CR and LF becomes a blank.
 std::string OnOneLine(std::string text);
-
-// "ScriptRes:Ok:", "ScriptRes:Bad:" or "ScriptRes:Unknown:" followed by the text; the exit
-// status of this form is the check's status.
-std::string ScriptResLine(const CheckReport& report);
 
 }  // namespace runwarden

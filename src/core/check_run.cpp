@@ -12,8 +12,8 @@
 #include "core/help_text.h"
 #include "core/impersonation.h"
 #include "core/integer_text.h"
-#include "core/plugin_report.h"
 #include "core/remote_connection.h"
+#include "core/report_forms.h"
 #include "core/sched_tasks_helper.h"
 #include "core/split_command_line.h"
 #include "core/task_names.h"
@@ -151,7 +151,8 @@ void JudgeOpenedTask(TSchedTasksHelper& helper, const CheckSettings& settings,
   if (settings.TimeFrameMinutes > 0) {
     report.WindowSeconds = std::int64_t{settings.TimeFrameMinutes} * 60;
   }
-  report.Text = DateTimeText(lastRun, regional, platform.locale);
+  report.LastRunText = DateTimeText(lastRun, regional, platform.locale);
+  report.Text = report.LastRunText;
   if (!IsInTimeWindow(frame, lastRun)) report.Status = CheckStatus::Bad;
   const std::uint32_t exitCode = helper.LastExitCode();  // read whatever the window said
   report.LastResult = exitCode;
@@ -221,12 +222,15 @@ int RunCheck(const std::vector<std::string>& arguments, Platform& platform,
              const RegionalSettings& regional, const SystemLeadBytes& leadBytes) {
   CheckSettings settings;
   CheckReport report;
+  CheckFacts facts;
   ReportFormat format = ReportFormat::ScriptRes;
   // The one place where the failures of a check become its outcome; those of the
   // tasks of a pattern become theirs.
   RunJudged(
       [&] {
         ParseCommandLine(arguments, platform.timeZone, platform.caseMapping, leadBytes, settings);
+        facts.Host = settings.HostName;  // as given, before the backslashes are added
+        facts.TimeFrame = settings.TimeFrameText;
         if (settings.ShowHelp) {
           PrintBanner(platform.console);
           PrintUsage(platform.console);
@@ -243,12 +247,9 @@ int RunCheck(const std::vector<std::string>& arguments, Platform& platform,
       settings.Status, settings.MessageText);
   report.Status = settings.Status;
   report.Text = settings.MessageText;
-  if (format == ReportFormat::Nagios) {
-    for (const std::string& line : PluginLines(report)) platform.console.WriteLine(line);
-    return PluginExitStatus(report.Status);
-  }
-  platform.console.WriteLine(ScriptResLine(report));
-  return static_cast<int>(report.Status);
+  const ReportOutput output = RenderReport(format, report, facts);
+  for (const std::string& line : output.lines) platform.console.WriteLine(line);
+  return output.exitStatus;
 }
 
 int RunProgram(const ProgramCommandLine& commandLine, Platform& platform) {

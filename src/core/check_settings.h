@@ -29,6 +29,15 @@ struct CheckSettings {
   std::int32_t TimeFrameMinutes = 0;
   std::string TimeFrameText;  // lower case
   std::string FormatText;     // lower case; empty: the default form
+  // The keys after -format:, each as written (the warn frame lower-cased); read and
+  // validated where the check uses them.
+  std::string OkCodesText;    // -okcodes: exit codes that count as success besides 0
+  std::string MaxRunText;     // -maxrun: minutes a run may last
+  std::string WarnFrameText;  // -warnframe: a tighter time frame for the warning level
+  bool CheckState = false;    // -checkstate: Bad too when the task cannot run again
+  std::string OutFile;        // -outfile: the file that receives the output
+  std::string TimeoutText;    // -timeout: seconds the whole check may take
+  bool ShowVersion = false;   // -version: print the version, nothing else
 };
 
 }  // namespace runwarden

@@ -10,7 +10,8 @@ namespace runwarden {
 namespace {
 
 enum class OptionField {
-  HostName, TaskName, UserName, Password, TimeFrame, IgnoreResult, RemoteGmt, Format
+  HostName, TaskName, UserName, Password, TimeFrame, IgnoreResult, RemoteGmt, Format,
+  OkCodes, MaxRun, WarnFrame, CheckState, OutFile, Timeout, Version
 };
 
 struct Option {
@@ -20,7 +21,7 @@ struct Option {
 };
 
 // Tested in this order; the first key found in an argument decides, wherever it stands.
-constexpr std::array<Option, 8> kOptions{{
+constexpr std::array<Option, 15> kOptions{{
     {"-host:", "-host:", OptionField::HostName},
     {"-task:", "-task:", OptionField::TaskName},
     {"-user:", "-user:", OptionField::UserName},
@@ -28,8 +29,16 @@ constexpr std::array<Option, 8> kOptions{{
     {"-timeframe:", "-timeframe:", OptionField::TimeFrame},
     {"-ignoreres", "", OptionField::IgnoreResult},
     {"-remotegmt", "-remotegmt:", OptionField::RemoteGmt},  // found without its colon
-    // Last, so that an argument holding any other key keeps its meaning.
+    // The later keys, each after all that came before it, so that an argument holding
+    // an earlier key keeps its meaning.
     {"-format:", "-format:", OptionField::Format},
+    {"-okcodes:", "-okcodes:", OptionField::OkCodes},
+    {"-maxrun:", "-maxrun:", OptionField::MaxRun},
+    {"-warnframe:", "-warnframe:", OptionField::WarnFrame},
+    {"-checkstate", "", OptionField::CheckState},
+    {"-outfile:", "-outfile:", OptionField::OutFile},
+    {"-timeout:", "-timeout:", OptionField::Timeout},
+    {"-version", "", OptionField::Version},
 }};
 
 constexpr std::array<std::string_view, 4> kHelpSwitches{"/h", "/?", "-h", "-?"};
@@ -80,9 +89,11 @@ void ParseArgument(const std::string& argument, TimeZone& timeZone, CaseMapping&
   if (SubstringPosition("-", argument) != 1) return;
   const Option* option = DecidingOption(argument);
   if (option == nullptr) return;
-  if (option->field == OptionField::IgnoreResult) {
-    settings.IgnoreResult = true;
-    return;
+  switch (option->field) {  // the switches, which have no value
+    case OptionField::IgnoreResult: settings.IgnoreResult = true; return;
+    case OptionField::CheckState: settings.CheckState = true; return;
+    case OptionField::Version: settings.ShowVersion = true; return;
+    default: break;
   }
   std::string value = ReplaceAllIgnoringCase(argument, option->removal, "", leadBytes, caseMapping);
   switch (option->field) {
@@ -93,7 +104,14 @@ void ParseArgument(const std::string& argument, TimeZone& timeZone, CaseMapping&
     case OptionField::TimeFrame: settings.TimeFrameText = AsciiLowerCase(value); break;
     case OptionField::RemoteGmt: SetRemoteGmtOffset(value, timeZone, settings); break;
     case OptionField::Format: settings.FormatText = AsciiLowerCase(value); break;
-    case OptionField::IgnoreResult: break;
+    case OptionField::OkCodes: settings.OkCodesText = std::move(value); break;
+    case OptionField::MaxRun: settings.MaxRunText = std::move(value); break;
+    case OptionField::WarnFrame: settings.WarnFrameText = AsciiLowerCase(value); break;
+    case OptionField::OutFile: settings.OutFile = std::move(value); break;
+    case OptionField::Timeout: settings.TimeoutText = std::move(value); break;
+    case OptionField::IgnoreResult:
+    case OptionField::CheckState:
+    case OptionField::Version: break;
   }
 }
 

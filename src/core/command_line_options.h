@@ -1,6 +1,6 @@
 #pragma once
-// The command-line options of a check: help requests, seven options with a value and one
-// switch, read into CheckSettings.
+// The command-line options of a check: help requests, the options with a value and the
+// switches, read into CheckSettings.
 
 #include <string>
 #include <vector>

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The Debian package of the Linux build: made with cpack, it holds the program and its
-# manual page, names its library dependencies, and the program it installs runs. As root,
+# The Debian package of the Linux build: made with cpack, it holds the program, its
+# manual page and its documentation, names its library dependencies, and the program it installs runs. As root,
 # and when no runwarden package is installed yet, it is really installed with dpkg -i and
 # purged again afterwards.
 set -uo pipefail
@@ -30,6 +30,12 @@ fi
 dpkg-deb -c "$deb" | awk '{print $6}' | grep -E '^\./usr/(bin|share/man)/.*[^/]$' | sort >"$work/files"
 expect_bytes "program and manual page in the package" \
   "./usr/bin/runwarden\n./usr/share/man/man1/runwarden.1.gz\n" "$work/files"
+# The README with every page of docs/ beside it, so that its links hold, and the examples.
+dpkg-deb -c "$deb" | awk '{print $6}' | grep -E '^\./usr/share/doc/.*[^/]$' | sort >"$work/docs"
+for file in README.md docs/*.md examples/runwarden-icinga2.conf examples/runwarden-nagios.cfg; do
+  echo "./usr/share/doc/runwarden/$file"
+done | sort >"$work/docs.expected"
+expect_file "documentation in the package" "$work/docs.expected" "$work/docs"
 dpkg-deb -f "$deb" Package Depends >"$work/control"
 grep -q '^Package: runwarden$' "$work/control"
 expect_status "package name" 0 $?

@@ -33,7 +33,7 @@ sshd_start
 # The monitoring account's ssh configuration: host aliases with their own ports, keys,
 # known hosts and connection sharing, all of which runwarden's ssh must honour.
 ssh-keygen -q -t ed25519 -N '' -C unauthorised -f "$HOME/.ssh/unauthorised_key"
-# A key that the server lets run nothing but the bridge, as README suggests.
+# A key that the server lets run nothing but the bridge, as docs/linux.md suggests.
 ssh-keygen -q -t ed25519 -N '' -C bridge-only -f "$HOME/.ssh/bridge_only_key"
 echo "restrict,command=\"systemd-stdio-bridge\" $(cat "$HOME/.ssh/bridge_only_key.pub")" \
   >>"$SSHD_DIR/authorized_keys/monitor"

@@ -101,6 +101,38 @@ TEST(ParseCommandLine, FormatKeyComesAfterEveryOther) {
   }
 }
 
+// The keys after -format:, each tested after every key before it.
+TEST(ParseCommandLine, LaterKeysInTheirOrder) {
+  const auto fields = [](const CheckSettings& s) {
+    return s.FormatText + "|" + s.OkCodesText + "|" + s.MaxRunText + "|" + s.WarnFrameText + "|" +
+           (s.CheckState ? "state" : "") + "|" + s.OutFile + "|" + s.TimeoutText + "|" +
+           (s.ShowVersion ? "version" : "");
+  };
+  const struct {
+    std::vector<std::string> arguments;
+    std::string fields;
+    const char* reason;
+  } cases[] = {
+      {{"-okcodes:0-7,3010", "-maxrun:90", "-warnframe:Today", "-checkstate", "-outfile:/t/a.prom",
+        "-timeout:25", "-version"},
+       "|0-7,3010|90|today|state|/t/a.prom|25|version",
+       "each key's value; the warn frame lower-cased"},
+      {{"-format:a-okcodes:1"}, "a-okcodes:1|||||||", "-format: before -okcodes:"},
+      {{"-okcodes:1-maxrun:2"}, "|1-maxrun:2||||||", "-okcodes: before -maxrun:"},
+      {{"-maxrun:1-warnframe:2"}, "||1-warnframe:2|||||", "-maxrun: before -warnframe:"},
+      {{"-warnframe:a-checkstate"}, "|||a-checkstate||||", "-warnframe: before -checkstate"},
+      {{"-checkstate-outfile:x"}, "||||state|||", "-checkstate before -outfile:"},
+      {{"-outfile:a-timeout:1"}, "|||||a-timeout:1||", "-outfile: before -timeout:"},
+      {{"-timeout:1-version"}, "||||||1-version|", "-timeout: before -version"},
+      {{"-task:-version"}, "|||||||", "an existing key decides first"},
+      {{"-OUTFILE:x", "-Version"}, "|||||||", "another case is no key"},
+  };
+  FakePlatform fake;
+  for (const auto& c : cases) {
+    EXPECT_EQ(fields(Parse(c.arguments, fake)), c.fields) << c.reason;
+  }
+}
+
 TEST(ParseCommandLine, HelpOnlyAsTheFirstArgumentAndThenNothingElseIsRead) {
   const struct {
     std::vector<std::string> arguments;
