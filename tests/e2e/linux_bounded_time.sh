@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # A whole Linux check ends within its bound however the manager or the connection to it
 # falls silent: before the login, after it, after the listing, in the middle of a batch;
-# for one unit and for a pattern of more units than answers are awaited at at once;
+# for one unit and for a pattern of more units than answers are awaited at once;
 # locally (10 s) and through a real sshd (20 s). Each case gives one Bad line and leaves
 # no ssh behind. A relay (bus_relay) stands between the check and the manager's bus and
 # falls silent on cue; remotely, each case logs on with a key of its own whose forced
@@ -57,10 +57,12 @@ relay() {
 remote_relay() {
   relay "$1" "$2" "$3"
   ssh-keygen -q -t ed25519 -N '' -C "$1" -f "$HOME/.ssh/$1"
-  echo "restrict,command=\"sleep ${4:-0}; exec systemd-stdio-bridge -p unix:path=$TESTBED_DIR/$1\"" \
-    "$(cat "$HOME/.ssh/$1.pub")" >>"$SSHD_DIR/authorized_keys/monitor"
-  printf 'Host %s\n  HostName 127.0.0.1\n  Port %s\n  User monitor\n  IdentityFile ~/.ssh/%s\n  IdentitiesOnly yes\n' \
-    "$1" "$SSHD_PORT" "$1" >>"$HOME/.ssh/config"
+  local bridge="systemd-stdio-bridge -p unix:path=$TESTBED_DIR/$1"
+  echo "restrict,command=\"sleep ${4:-0}; exec $bridge\" $(cat "$HOME/.ssh/$1.pub")" \
+    >>"$SSHD_DIR/authorized_keys/monitor"
+  printf 'Host %s\n  HostName 127.0.0.1\n  Port %s\n  User monitor\n' "$1" "$SSHD_PORT" \
+    >>"$HOME/.ssh/config"
+  printf '  IdentityFile ~/.ssh/%s\n  IdentitiesOnly yes\n' "$1" >>"$HOME/.ssh/config"
 }
 
 # start NAME COMMAND...: runs a case in the background, in the C locale, for at most 60 s
@@ -161,7 +163,7 @@ wait "${cases[@]}"
 # No ssh outlives its check.
 expect_bytes "no ssh left running" "" <(testbed_running '^ssh[ :]')
 
-local_bound=10500 remote_bound=20500 deadline_bound=2500
+local_bound=10800 remote_bound=20800 deadline_bound=2800
 expect_case local-before-login 1 $local_bound "$no_manager"
 expect_case local-before-login-many 1 $local_bound "$no_manager"
 expect_case local-after-login 1 $local_bound "$no_manager"
