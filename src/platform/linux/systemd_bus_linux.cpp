@@ -25,11 +25,10 @@ int ReachManager(const ManagerBus& manager, sd_bus_error* error) {
   sd_bus* bus = manager.bus;
   for (int r; (r = sd_bus_is_ready(bus)) <= 0;) {
     if (r < 0) return r;
-    if ((r = sd_bus_process(bus, nullptr)) < 0) return r;
-    if (r > 0) continue;
     const std::uint64_t left = MicrosecondsLeft(manager.deadline);
     if (left == 0) return -ETIMEDOUT;
-    if ((r = sd_bus_wait(bus, left)) < 0) return r;
+    if ((r = sd_bus_process(bus, nullptr)) < 0) return r;
+    if (r == 0 && (r = sd_bus_wait(bus, left)) < 0) return r;
   }
   const std::uint64_t left = MicrosecondsLeft(manager.deadline);
   if (left == 0) return -ETIMEDOUT;
