@@ -1,6 +1,7 @@
 #pragma once
 // The Linux implementations of the platform interfaces.
 
+#include <chrono>
 #include <ctime>
 #include <string>
 #include <string_view>
@@ -45,10 +46,15 @@ class LinuxComRuntime final : public ComRuntime {
                            const Guid& iid, ITaskService** object) override;
   void SetRemoteLogin(std::string_view userName) override { remoteLogin_ = userName; }
   void SetRemoteTarget(bool remote) override { remoteTarget_ = remote; }
+  void SetCheckDeadline(std::chrono::steady_clock::time_point deadline) override {
+    checkDeadline_ = deadline;
+  }
 
  private:
   std::string remoteLogin_;  // the ssh login for a remote computer; empty: ssh's choice
   bool remoteTarget_ = false;  // the next scheduler object goes to another computer
+  std::chrono::steady_clock::time_point checkDeadline_ =
+      std::chrono::steady_clock::time_point::max();  // none: each object's own limits
 };
 
 class LinuxWideText final : public WideText {
