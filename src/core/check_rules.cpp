@@ -36,14 +36,16 @@ void ReadCheckRules(CheckSettings& settings, CheckRules& rules) {
     if (minutes.errorPosition == 0 && minutes.value > 0) {
       rules.MaxRunMinutes = minutes.value;
     } else {
-      Fail(settings, "Invalid max run time specified. Max run time should be a positive number of minutes");
+      Fail(settings,
+           "Invalid max run time specified. Max run time should be a positive number of minutes");
     }
   }
   if (!settings.WarnFrameText.empty()) {
     rules.WarnFrame =
         ReadTimeFrame(settings.WarnFrameText, rules.WarnFrameMinutes, rules.WarnFrameKind);
     if (!rules.WarnFrame) {
-      Fail(settings, "Invalid warn frame specified. Warn frame should be minutes or a time frame keyword");
+      Fail(settings,
+           "Invalid warn frame specified. Warn frame should be minutes or a time frame keyword");
     }
   }
   rules.CheckState = settings.CheckState;

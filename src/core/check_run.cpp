@@ -191,7 +191,9 @@ class TaskJudge {
  private:
   void JudgeRunState(const TaskRunState& state, const TimeWindow& frame, CheckReport& report) {
     // Negative when the next run is overdue: the age of a run, turned round.
-    if (state.nextRun) report.NextRunSeconds = -AgeInSeconds(*state.nextRun + settings_.TimeShift, frame.Now);
+    if (state.nextRun) {
+      report.NextRunSeconds = -AgeInSeconds(*state.nextRun + settings_.TimeShift, frame.Now);
+    }
     report.MissedRuns = state.missedRuns;
     if (report.Status != CheckStatus::Ok) return;
     if (const auto failure = RunStateFailure(rules_, state, *report.AgeSeconds)) {
@@ -209,7 +211,7 @@ class TaskJudge {
 };
 
 // Runs work; a failure it raises becomes the outcome: a scheduler that could not be
-// reached, a task not found or a non-zero exit code is Bad, any other failure Unknown.
+// reached or a task not found is Bad, any other failure Unknown.
 template <class Work>
 void RunJudged(Work&& work, CheckStatus& status, std::string& text) {
   try {

@@ -48,8 +48,9 @@ std::optional<std::vector<ExitCodeRange>> ParseExitCodeList(std::string_view tex
 }
 
 bool IsListedExitCode(std::span<const ExitCodeRange> list, std::uint32_t code) {
-  return std::any_of(list.begin(), list.end(),
-                     [code](const ExitCodeRange& range) { return range.first <= code && code <= range.last; });
+  return std::any_of(list.begin(), list.end(), [code](const ExitCodeRange& range) {
+    return range.first <= code && code <= range.last;
+  });
 }
 
 }  // namespace runwarden

@@ -207,8 +207,10 @@ bool TSchedTasksHelper::FindTasks(std::string_view pattern, std::vector<FoundTas
       return TaskNameBefore(a.Path, b.Path);
     });
     // Folders that could not be listed, and no task: nothing was found.
-    if (std::all_of(tasks.begin(), tasks.end(), [](const FoundTask& t) { return t.ListFailure != 0; }))
+    if (std::all_of(tasks.begin(), tasks.end(),
+                    [](const FoundTask& task) { return task.ListFailure != 0; })) {
       tasks.clear();
+    }
   }
   if (!tasks.empty()) return true;
   errorText_ = FailureText("Cannot find task ", pattern, notFound);

@@ -18,8 +18,7 @@
 
 namespace runwarden {
 
-// A scheduler, computer or task that cannot be reached or found, or a non-zero exit code:
-// the check is Bad.
+// A scheduler, computer or task that cannot be reached or found: the check is Bad.
 class ESchedTasksHelperError : public Exception {
  public:
   using Exception::Exception;
@@ -64,9 +63,9 @@ class TSchedTasksHelper {
   // Requires a successful Connect. The tasks that pattern matches, by name (TaskNameBefore):
   // a pattern without a folder, or in the root, lists the 1.0 tasks and then those of the
   // 2.0 root folder, a task that both know listed once; one in a folder lists that 2.0
-  // folder. A tree (\Company\**) lists its folder and every folder below it, each folder
-  // that could not be listed (its tasks, or its folders) as an entry of its own, after
-  // the tasks it gave; \** lists the 1.0 tasks and the whole 2.0 tree. When no task
+  // folder. A tree (\Company\**) lists its folder and every folder below it, and each
+  // folder that could not be listed (its tasks, or its folders) as an entry of its own
+  // besides the tasks it gave; \** lists the 1.0 tasks and the whole 2.0 tree. When no task
   // matches, false, and the not-found text gives the code of a 1.0 list that failed, else
   // 80070002; for a folder, the code of the first 2.0 list of a folder that exists that
   // failed, else 80070003; 800700CE for a pattern too long for the name buffer, refused

@@ -27,7 +27,8 @@ std::optional<ScheduleState> V1ScheduleStatus(HResult status) {
 }
 
 // The weightiest of two: disabled before no next run before not scheduled.
-std::optional<ScheduleState> Weightier(std::optional<ScheduleState> a, std::optional<ScheduleState> b) {
+std::optional<ScheduleState> Weightier(std::optional<ScheduleState> a,
+                                       std::optional<ScheduleState> b) {
   if (!a) return b;
   if (!b) return a;
   return static_cast<int>(*a) <= static_cast<int>(*b) ? a : b;

@@ -58,6 +58,7 @@ class CountedAdapter : public Portable {
   }
 
  protected:
+  using RealType = Real;  // for pointers to the real object's methods
   Real* real_;
 
  private:
@@ -65,30 +66,31 @@ class CountedAdapter : public Portable {
 };
 
 // Every value a platform call fills is copied in and back, so that what the platform leaves
-// untouched comes back unchanged: read is called with a Windows copy of *value.
-template <class Windows, class Portable, class Read>
-HRESULT CopiedInAndBack(Portable* value, Read read) {
+// untouched comes back unchanged: the method of real is called with a Windows copy of
+// *value.
+template <class Windows, class Portable, class Real, class Method>
+HRESULT CopiedInAndBack(Portable* value, Real* real, Method method) {
   Windows copy = static_cast<Windows>(*value);
-  const HRESULT result = read(&copy);
+  const HRESULT result = (real->*method)(&copy);
   *value = static_cast<Portable>(copy);
   return result;
 }
 
-template <class Read>
-HRESULT CopiedInAndBack(SystemTime* value, Read read) {
+template <class Real, class Method>
+HRESULT CopiedInAndBack(SystemTime* value, Real* real, Method method) {
   SYSTEMTIME record{value->wYear, value->wMonth,  value->wDayOfWeek, value->wDay,
                     value->wHour, value->wMinute, value->wSecond,    value->wMilliseconds};
-  const HRESULT result = read(&record);
+  const HRESULT result = (real->*method)(&record);
   *value = {record.wYear, record.wMonth,  record.wDayOfWeek, record.wDay,
             record.wHour, record.wMinute, record.wSecond,    record.wMilliseconds};
   return result;
 }
 
-// A text that a platform call hands over as a BSTR, which is freed here.
-template <class Read>
-HRESULT ReadBstr(std::u16string* text, Read read) {
+// A text that a method of real hands over as a BSTR, which is freed here.
+template <class Real, class Method>
+HRESULT ReadBstr(std::u16string* text, Real* real, Method method) {
   BSTR value = nullptr;
-  const HRESULT result = read(&value);
+  const HRESULT result = (real->*method)(&value);
   if (value) text->assign(reinterpret_cast<const char16_t*>(value), ::SysStringLen(value));
   ::SysFreeString(value);
   return result;
@@ -99,23 +101,23 @@ class TaskAdapter final : public CountedAdapter<ITask, v1::ITask> {
   using CountedAdapter::CountedAdapter;
 
   HResult GetMostRecentRunTime(SystemTime* lastRun) override {
-    return CopiedInAndBack(lastRun, [this](SYSTEMTIME* record) { return real_->GetMostRecentRunTime(record); });
+    return CopiedInAndBack(lastRun, real_, &RealType::GetMostRecentRunTime);
   }
 
   HResult GetExitCode(std::uint32_t* exitCode) override {
-    return CopiedInAndBack<DWORD>(exitCode, [this](DWORD* value) { return real_->GetExitCode(value); });
+    return CopiedInAndBack<DWORD>(exitCode, real_, &RealType::GetExitCode);
   }
 
   HResult GetStatus(HResult* status) override {
-    return CopiedInAndBack<HRESULT>(status, [this](HRESULT* value) { return real_->GetStatus(value); });
+    return CopiedInAndBack<HRESULT>(status, real_, &RealType::GetStatus);
   }
 
   HResult GetFlags(std::uint32_t* flags) override {
-    return CopiedInAndBack<DWORD>(flags, [this](DWORD* value) { return real_->GetFlags(value); });
+    return CopiedInAndBack<DWORD>(flags, real_, &RealType::GetFlags);
   }
 
   HResult GetNextRunTime(SystemTime* nextRun) override {
-    return CopiedInAndBack(nextRun, [this](SYSTEMTIME* record) { return real_->GetNextRunTime(record); });
+    return CopiedInAndBack(nextRun, real_, &RealType::GetNextRunTime);
   }
 };
 
@@ -240,19 +242,19 @@ class RegisteredTaskAdapter final : public CountedAdapter<IRegisteredTask, v2::I
   using CountedAdapter::CountedAdapter;
 
   HResult get_LastRunTime(double* lastRun) override {
-    return CopiedInAndBack<DATE>(lastRun, [this](DATE* date) { return real_->get_LastRunTime(date); });
+    return CopiedInAndBack<DATE>(lastRun, real_, &RealType::get_LastRunTime);
   }
 
   HResult get_LastTaskResult(std::int32_t* result) override {
-    return CopiedInAndBack<LONG>(result, [this](LONG* value) { return real_->get_LastTaskResult(value); });
+    return CopiedInAndBack<LONG>(result, real_, &RealType::get_LastTaskResult);
   }
 
   HResult get_Name(std::u16string* name) override {
-    return ReadBstr(name, [this](BSTR* text) { return real_->get_Name(text); });
+    return ReadBstr(name, real_, &RealType::get_Name);
   }
 
   HResult get_State(std::int32_t* state) override {
-    return CopiedInAndBack<TASK_STATE>(state, [this](TASK_STATE* value) { return real_->get_State(value); });
+    return CopiedInAndBack<TASK_STATE>(state, real_, &RealType::get_State);
   }
 
   HResult get_Enabled(bool* enabled) override {
@@ -263,12 +265,11 @@ class RegisteredTaskAdapter final : public CountedAdapter<IRegisteredTask, v2::I
   }
 
   HResult get_NextRunTime(double* nextRun) override {
-    return CopiedInAndBack<DATE>(nextRun, [this](DATE* date) { return real_->get_NextRunTime(date); });
+    return CopiedInAndBack<DATE>(nextRun, real_, &RealType::get_NextRunTime);
   }
 
   HResult get_NumberOfMissedRuns(std::int32_t* missedRuns) override {
-    return CopiedInAndBack<LONG>(missedRuns,
-                                 [this](LONG* value) { return real_->get_NumberOfMissedRuns(value); });
+    return CopiedInAndBack<LONG>(missedRuns, real_, &RealType::get_NumberOfMissedRuns);
   }
 };
 
@@ -286,7 +287,7 @@ class TaskCollectionAdapter final
   using CountedAdapter::CountedAdapter;
 
   HResult get_Count(std::int32_t* count) override {
-    return CopiedInAndBack<LONG>(count, [this](LONG* value) { return real_->get_Count(value); });
+    return CopiedInAndBack<LONG>(count, real_, &RealType::get_Count);
   }
 
   HResult get_Item(std::int32_t index, IRegisteredTask** task) override {
@@ -304,7 +305,7 @@ class FolderCollectionAdapter final
   using CountedAdapter::CountedAdapter;
 
   HResult get_Count(std::int32_t* count) override {
-    return CopiedInAndBack<LONG>(count, [this](LONG* value) { return real_->get_Count(value); });
+    return CopiedInAndBack<LONG>(count, real_, &RealType::get_Count);
   }
 
   HResult get_Item(std::int32_t index, ITaskFolder** folder) override;
@@ -331,7 +332,7 @@ class TaskFolderAdapter final : public CountedAdapter<ITaskFolder, v2::ITaskFold
   }
 
   HResult get_Name(std::u16string* name) override {
-    return ReadBstr(name, [this](BSTR* text) { return real_->get_Name(text); });
+    return ReadBstr(name, real_, &RealType::get_Name);
   }
 
   HResult GetFolders(std::int32_t flags, ITaskFolderCollection** folders) override {
