@@ -37,6 +37,7 @@ bool IsUnknownToV1(HResult result) {
 }
 
 constexpr HResult kFileNotFound = static_cast<HResult>(0x80070002);
+constexpr HResult kInvalidName = static_cast<HResult>(0x8007007B);
 constexpr HResult kPathNotFound = static_cast<HResult>(0x80070003);
 
 // Names asked of a 1.0 task list at a time.
@@ -295,7 +296,10 @@ struct PendingFolder {
 };
 
 // The folders directly in folder, at path, appended to pending. Every failure ends the
-// list where it stands; returns its code, else 0.
+// list where it stands; returns its code, else 0. So that the walk ends whatever the
+// platform answers, each folder must add one level to the path (a name that is empty or
+// holds a backslash fails as an invalid name), and a path must stay shorter than the
+// name buffer (a longer one fails as a name too long).
 HResult ListSubfolders(ITaskFolder& folder, std::u16string_view path,
                        std::vector<PendingFolder>& pending) {
   CountedRef<ITaskFolderCollection> folders;
@@ -309,7 +313,9 @@ HResult ListSubfolders(ITaskFolder& folder, std::u16string_view path,
     HResult read = folders.Get()->get_Item(index, next.folder.Put());
     if (read == 0 && next.folder) read = next.folder.Get()->get_Name(&name);
     if (read != 0 || !next.folder) return read;
+    if (name.empty() || name.find(u'\\') != std::u16string::npos) return kInvalidName;
     next.path = (IsRootFolder(path) ? std::u16string() : std::u16string(path)) + u"\\" + name;
+    if (next.path.size() >= kWideNameBufferUnits) return kNameTooLong;
     pending.push_back(std::move(next));
   }
   return 0;

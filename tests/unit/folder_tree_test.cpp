@@ -61,6 +61,9 @@ struct TreeRun {
 
 TEST(FolderTree, EveryFolderBelowAndTheTasksItHolds) {
   const std::string denied = "; Error Code: 80070005";
+  // The folder whose folders' paths would reach 512 units.
+  std::string deepest = "\\Company\\Sub\\Deep";
+  while (deepest.size() + 2 < 512) deepest += "\\L";
   const struct {
     std::string pattern;
     Scenario setup;
@@ -91,6 +94,20 @@ TEST(FolderTree, EveryFolderBelowAndTheTasksItHolds) {
        {"\\Company\\A", "\\Company\\Sub\\: Cannot list folder \"\\Company\\Sub\\\"" + denied,
         "\\Company\\Sub\\B Nightly"},
        "a folder whose folders cannot be listed is reported; its tasks are kept"},
+      {"\\Company\\**", [](FakePlatform& f) { f.subfolders["\\Company\\Sub"] = {""}; },
+       {"\\Company\\A", "\\Company\\Sub\\: Cannot list folder \"\\Company\\Sub\\\"; Error Code: 8007007B",
+        "\\Company\\Sub\\B Nightly"},
+       "a folder without a name would be its parent again: an invalid name"},
+      {"\\Company\\**",
+       [](FakePlatform& f) {
+         // \Company\Sub\Deep\L\L\... down to a path of 512 units
+         for (std::string path = "\\Company\\Sub\\Deep"; path.size() < 520; path += "\\L") {
+           f.subfolders[path] = {"L"};
+         }
+       },
+       {"\\Company\\A", "\\Company\\Sub\\B Nightly", "\\Company\\Sub\\Deep\\C Nightly",
+        deepest + "\\: Cannot list folder \"" + deepest + "\\\"; Error Code: 800700CE"},
+       "a path that would not fit the name buffer: a name too long, and the walk ends"},
       {"\\**", [](FakePlatform& f) { f.folderTaskListResults = {{"\\", kAccessDenied}}; },
        {"\\: Cannot list folder \"\\\"" + denied, "\\Company\\A", "\\Company\\Sub\\B Nightly",
         "\\Company\\Sub\\Deep\\C Nightly", "R", "V1"},
