@@ -13,6 +13,7 @@
 #include "core/help_text.h"
 #include "core/impersonation.h"
 #include "core/integer_text.h"
+#include "core/program_version.h"
 #include "core/remote_connection.h"
 #include "core/report_forms.h"
 #include "core/sched_tasks_helper.h"
@@ -277,6 +278,10 @@ CheckOutcome JudgeCheck(const std::vector<std::string>& arguments, Platform& pla
   RunJudged(
       [&] {
         ParseCommandLine(arguments, platform.timeZone, platform.caseMapping, leadBytes, settings);
+        // -version answers alone, whatever else the line holds; a help switch first, or a
+        // command line that could not be read, still shows the help text.
+        outcome.versionOnly = settings.ShowVersion && !settings.ShowHelp;
+        if (outcome.versionOnly) return;
         facts.Host = settings.HostName;  // as given, before the backslashes are added
         facts.TimeFrame = settings.TimeFrameText;
         facts.WarnFrame = !settings.WarnFrameText.empty();
@@ -303,6 +308,10 @@ CheckOutcome JudgeCheck(const std::vector<std::string>& arguments, Platform& pla
 int RunCheck(const std::vector<std::string>& arguments, Platform& platform,
              const RegionalSettings& regional, const SystemLeadBytes& leadBytes) {
   const CheckOutcome outcome = JudgeCheck(arguments, platform, regional, leadBytes);
+  if (outcome.versionOnly) {
+    platform.console.WriteLine("runwarden " + std::string(kProgramVersion));
+    return 0;
+  }
   const ReportOutput output = RenderReport(outcome.format, outcome.report, outcome.facts);
   for (const std::string& line : output.lines) platform.console.WriteLine(line);
   return output.exitStatus;

@@ -18,6 +18,7 @@ struct CheckOutcome {
   CheckReport report;
   CheckFacts facts;
   ReportFormat format = ReportFormat::ScriptRes;
+  bool versionOnly = false;  // -version: the version line is the whole answer
 };
 
 // Parses the arguments (program name left out), prints the help text when asked, and
