@@ -90,8 +90,7 @@ HResult Give(bool given, Value* target, Value value, HResult result = 0) {
 }  // namespace
 
 HResult FakeTask::GetStatus(HResult* status) {
-  return Give(fake_.GivesValue("GetStatus", name_), status,
-              AnswerFor(fake_.taskStatuses, name_, fake_.taskStatus));
+  return Give(fake_.GivesValue("GetStatus", name_), status, fake_.taskStatus);
 }
 
 HResult FakeTask::GetFlags(std::uint32_t* flags) {
@@ -100,7 +99,7 @@ HResult FakeTask::GetFlags(std::uint32_t* flags) {
 }
 
 HResult FakeTask::GetNextRunTime(SystemTime* nextRun) {
-  const HResult result = AnswerFor(fake_.nextRunResults, name_, fake_.nextRunResult);
+  const HResult result = fake_.nextRunResult;
   return Give(fake_.GivesValue("GetNextRunTime", name_), nextRun,
               result == 0 ? fake_.nextRunTime : SystemTime{}, result);
 }
@@ -164,13 +163,11 @@ HResult FakeRegisteredTask::get_Name(std::u16string* name) {
 }
 
 HResult FakeRegisteredTask::get_State(std::int32_t* state) {
-  return Give(fake_.GivesValue("get_State", name_), state,
-              AnswerFor(fake_.registeredStates, TaskName(), fake_.registeredState));
+  return Give(fake_.GivesValue("get_State", name_), state, fake_.registeredState);
 }
 
 HResult FakeRegisteredTask::get_Enabled(bool* enabled) {
-  return Give(fake_.GivesValue("get_Enabled", name_), enabled,
-              AnswerFor(fake_.registeredEnabledStates, TaskName(), fake_.registeredEnabled));
+  return Give(fake_.GivesValue("get_Enabled", name_), enabled, fake_.registeredEnabled);
 }
 
 HResult FakeRegisteredTask::get_NextRunTime(double* nextRun) {

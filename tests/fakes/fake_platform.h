@@ -206,21 +206,17 @@ class FakePlatform final : public ComRuntime,
   std::map<std::string, HResult> folderTaskListResults;
   std::map<std::string, HResult> subfolderListResults;
 
-  // A task's state beyond its last run, by name before the defaults: 1.0 GetStatus,
-  // GetFlags and GetNextRunTime (its answer, and the record with an answer of 0); 2.0
+  // A task's state beyond its last run: 1.0 GetStatus, GetFlags (by name before the
+  // default) and GetNextRunTime (its answer, and the record with an answer of 0); 2.0
   // get_State, get_Enabled, get_NextRunTime and get_NumberOfMissedRuns. Every method named
   // in notGiven answers E_NOTIMPL without a value.
   HResult taskStatus = 0x41300;  // ready
-  std::map<std::string, HResult> taskStatuses;
   std::uint32_t taskFlags = 0;
   std::map<std::string, std::uint32_t> taskFlagSets;
   HResult nextRunResult = 0;
-  std::map<std::string, HResult> nextRunResults;
   SystemTime nextRunTime{2026, 12, 0, 8, 2, 0, 0, 0};
   std::int32_t registeredState = 3;  // ready
-  std::map<std::string, std::int32_t> registeredStates;
   bool registeredEnabled = true;
-  std::map<std::string, bool> registeredEnabledStates;
   double registeredNextRun = 0;
   std::int32_t missedRuns = 0;
   std::set<std::string> notGiven;
