@@ -6,6 +6,8 @@
 //   task_fixture NAME EXITCODE YEAR MONTH DAY HOUR MIN SEC [KEY=VALUE...]
 //                                                           last run at that local time
 //   task_fixture --v2 PATH [disabled]                       a 2.0 task, e.g. \Backup\Nightly
+//   task_fixture --v2-xml PATH XMLFILE                      a 2.0 task of that task XML
+//   task_fixture --start COMMAND ARGUMENTS                  a task's program, see below
 //
 // The keys of a 1.0 task with a last run: status=S (the scheduler status, ready when not
 // given), flags=F (the task's flags), instances=N (running instances), daily=H:M (a daily
@@ -14,8 +16,13 @@
 //
 // The 1.0 task is saved through IPersistFile, with its trigger; its recorded state is then
 // written into the fixed-length section of the saved .job file, which the scheduler reads
-// back. The 2.0 task is registered from task XML in its folder, which is made first, level
-// by level; a disabled one has Enabled false in its settings.
+// back. The 2.0 task is registered from task XML (UTF-8) in its folder, which is made first,
+// level by level; a disabled one has Enabled false in its settings.
+// Wine's scheduler neither runs 2.0 tasks nor keeps their program actions, so --start
+// starts the Command and Arguments of a task's Exec action as the Task Scheduler does:
+// environment variables expanded, the path quoted unless it is already, the arguments after
+// a blank, in the scheduler's own folder; it waits at most 60 seconds and exits with the
+// program's exit status.
 #include "platform/win/windows_api_win.h"
 
 #include <mstask.h>
@@ -26,6 +33,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 namespace {
@@ -163,7 +172,7 @@ HRESULT OpenFolder(ITaskService* service, const std::wstring& path, ITaskFolder*
   return result;
 }
 
-int RegisterV2Task(const std::wstring& path, bool enabled) {
+int RegisterV2Task(const std::wstring& path, const std::wstring& xml) {
   ITaskService* service = nullptr;
   HRESULT result = CoCreateInstance(CLSID_TaskScheduler, nullptr, CLSCTX_INPROC_SERVER,
                                     IID_ITaskService, reinterpret_cast<void**>(&service));
@@ -174,7 +183,7 @@ int RegisterV2Task(const std::wstring& path, bool enabled) {
   if (SUCCEEDED(result)) {
     IRegisteredTask* task = nullptr;
     result = folder->RegisterTask(Bstr(path.substr(path.rfind(L'\\') + 1)).get(),
-                                  Bstr(TaskXml(enabled)).get(), TASK_CREATE_OR_UPDATE, VARIANT{},
+                                  Bstr(xml).get(), TASK_CREATE_OR_UPDATE, VARIANT{},
                                   VARIANT{}, TASK_LOGON_NONE, VARIANT{}, &task);
     if (task) task->Release();
     folder->Release();
@@ -183,15 +192,67 @@ int RegisterV2Task(const std::wstring& path, bool enabled) {
   return FAILED(result) ? Fail("registering the 2.0 task", result) : 0;
 }
 
+// A file's UTF-8 text as UTF-16; false when it cannot be read or is no UTF-8.
+bool ReadUtf8File(const char* name, std::wstring& text) {
+  std::ifstream file(name, std::ios::binary);
+  const std::string bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+  if (!file.good() && !file.eof()) return false;
+  const int units = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(),
+                                        static_cast<int>(bytes.size()), nullptr, 0);
+  if (units <= 0 && !bytes.empty()) return false;
+  text.assign(static_cast<std::size_t>(units), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), units);
+  return true;
+}
+
+std::wstring Expanded(const std::wstring& text) {
+  const DWORD units = ExpandEnvironmentStringsW(text.c_str(), nullptr, 0);
+  std::wstring expanded(units, L'\0');
+  ExpandEnvironmentStringsW(text.c_str(), expanded.data(), units);
+  expanded.resize(units > 0 ? units - 1 : 0);
+  return expanded;
+}
+
+int StartAction(const std::wstring& program, const std::wstring& arguments) {
+  std::wstring commandLine = Expanded(program);
+  if (commandLine.empty() || commandLine.front() != L'"') commandLine = L'"' + commandLine + L'"';
+  if (!arguments.empty()) commandLine += L' ' + Expanded(arguments);
+
+  wchar_t systemFolder[MAX_PATH] = L"";
+  GetSystemDirectoryW(systemFolder, MAX_PATH);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      systemFolder, &startup, &process))
+    return Fail("starting the task's program", HRESULT_FROM_WIN32(GetLastError()));
+  DWORD status = 1;
+  if (WaitForSingleObject(process.hProcess, 60'000) == WAIT_OBJECT_0) {
+    GetExitCodeProcess(process.hProcess, &status);
+  } else {
+    TerminateProcess(process.hProcess, 1);
+    Fail("waiting for the task's program", HRESULT_FROM_WIN32(WAIT_TIMEOUT));
+  }
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return static_cast<int>(status);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if ((argc == 3 || (argc == 4 && std::string(argv[3]) == "disabled")) &&
-      std::string(argv[1]) == "--v2") {
+  const std::string mode = argc > 1 ? argv[1] : "";
+  if (mode == "--start" && argc == 4) return StartAction(Wide(argv[2]), Wide(argv[3]));
+  const bool disabled = mode == "--v2" && argc == 4 && std::string(argv[3]) == "disabled";
+  if ((mode == "--v2" && (argc == 3 || disabled)) || (mode == "--v2-xml" && argc == 4)) {
+    std::wstring xml = TaskXml(!disabled);
+    if (mode == "--v2-xml" && !ReadUtf8File(argv[3], xml)) {
+      return Fail("reading the task XML", E_INVALIDARG);
+    }
     if (FAILED(CoInitialize(nullptr))) return Fail("CoInitialize", E_FAIL);
     std::wstring path = Wide(argv[2]);
     if (path.empty() || path[0] != L'\\') path.insert(0, 1, L'\\');
-    const int status = RegisterV2Task(path, argc == 3);
+    const int status = RegisterV2Task(path, xml);
     CoUninitialize();
     return status;
   }
