@@ -120,6 +120,43 @@ UnitQuestions AskUnit(PropertyBatch& batch, const std::string& name, const std::
   return questions;
 }
 
+// For each service whose TriggeredBy was asked, the timers among the units that trigger it,
+// none when it could not be read. Each timer's schedule is asked in batch, unless
+// timerSchedules holds it already (a listed timer), and added there.
+std::map<std::string, std::optional<std::vector<std::string>>> AskTriggeringTimers(
+    const std::map<std::string, UnitQuestions>& services, PropertyBatch& batch,
+    std::map<std::string, TimerScheduleAnswers>& timerSchedules) {
+  std::map<std::string, std::optional<std::vector<std::string>>> triggeredBy;
+  for (const auto& [service, questions] : services) {
+    if (questions.triggeredBy == kNotAsked) continue;
+    AnswerReader reader(*questions.batch);
+    std::vector<std::string> units = reader.Texts(questions.triggeredBy);
+    auto& timers = triggeredBy[service];
+    if (reader.Failed()) continue;
+    std::erase_if(units, [](const std::string& unit) { return KindOfUnit(unit) != UnitKind::Timer; });
+    for (const std::string& timer : units) {
+      if (!timerSchedules.contains(timer)) {
+        timerSchedules.emplace(timer, AskTimerSchedule(batch, UnitPath(timer)));
+      }
+    }
+    timers = std::move(units);
+  }
+  return triggeredBy;
+}
+
+// A service's schedule by those of its timers; none when one of them is not known.
+std::optional<UnitSchedule> ScheduleByTimers(
+    const std::vector<std::string>& timers,
+    const std::map<std::string, std::optional<UnitSchedule>>& schedules) {
+  std::vector<UnitSchedule> known;
+  for (const std::string& timer : timers) {
+    const auto schedule = schedules.find(timer);
+    if (schedule == schedules.end() || !schedule->second) return std::nullopt;
+    known.push_back(*schedule->second);
+  }
+  return ScheduleOfService(known);
+}
+
 // The load state from the listing or the answer; "" when the answer failed.
 std::string LoadStateOf(AnswerReader& reader, const UnitQuestions& questions) {
   return questions.state.empty() ? reader.Text(questions.stateAnswer) : questions.state;
@@ -194,28 +231,11 @@ void ReadRunRecords(const ManagerBus& manager, const std::vector<ListedUnit>& un
       }
     }
   }
-  // The timers of each listed service whose schedule is asked for; none read: not known.
-  std::map<std::string, std::optional<std::vector<std::string>>> triggeredBy;
   std::map<std::string, TimerScheduleAnswers> timerSchedules;
   for (const auto& [timer, questions] : timers) {
     if (questions.schedule) timerSchedules.emplace(timer, *questions.schedule);
   }
-  for (const auto& [service, questions] : services) {
-    if (questions.triggeredBy == kNotAsked) continue;
-    AnswerReader reader(*questions.batch);
-    std::vector<std::string> trigger = reader.Texts(questions.triggeredBy);
-    auto& serviceTimers = triggeredBy[service];
-    if (reader.Failed()) continue;
-    std::erase_if(trigger, [](const std::string& unit) {
-      return KindOfUnit(unit) != UnitKind::Timer;
-    });
-    for (const std::string& timer : trigger) {
-      if (!timerSchedules.contains(timer)) {
-        timerSchedules.emplace(timer, AskTimerSchedule(second, UnitPath(timer)));
-      }
-    }
-    serviceTimers = std::move(trigger);
-  }
+  const auto triggeredBy = AskTriggeringTimers(services, second, timerSchedules);
   second.Wait();
 
   // The offset of the manager's clocks, for the timers that elapse on its monotonic clock:
@@ -240,13 +260,8 @@ void ReadRunRecords(const ManagerBus& manager, const std::vector<ListedUnit>& un
       run.result = TakeServiceRun(*questions.batch, questions.service, run.record);
     }
     const auto serviceTimers = triggeredBy.find(service);
-    if (run.result != 0 || serviceTimers == triggeredBy.end() || !serviceTimers->second) continue;
-    std::vector<UnitSchedule> timerStates;
-    for (const std::string& timer : *serviceTimers->second) {
-      if (const auto& schedule = schedules[timer]) timerStates.push_back(*schedule);
-    }
-    if (timerStates.size() == serviceTimers->second->size()) {
-      run.record.schedule = ScheduleOfService(timerStates);
+    if (run.result == 0 && serviceTimers != triggeredBy.end() && serviceTimers->second) {
+      run.record.schedule = ScheduleByTimers(*serviceTimers->second, schedules);
     }
   }
   for (const ListedUnit& unit : units) {
@@ -262,7 +277,11 @@ void ReadRunRecords(const ManagerBus& manager, const std::vector<ListedUnit>& un
   }
   // A timer's schedule is its own, whatever its service's.
   for (const auto& [timer, questions] : timers) {
-    if (runs[timer].result == 0) runs[timer].record.schedule = schedules[timer];
+    UnitRun& run = runs[timer];
+    const auto schedule = schedules.find(timer);
+    if (run.result == 0) {
+      run.record.schedule = schedule == schedules.end() ? std::nullopt : schedule->second;
+    }
   }
 }
 
