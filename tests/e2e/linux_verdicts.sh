@@ -21,14 +21,18 @@ export TZ=UTC
 # Services whose runs stay loaded without a timer: failed, or active after they exited.
 testbed_oneshot rw-exit5.service "/bin/sh -c 'exit 5'"
 testbed_oneshot rw-exit8.service "/bin/sh -c 'exit 8'"
-kept() { printf '[Service]\nType=oneshot\nRemainAfterExit=yes\nExecStart=/bin/true\n' | testbed_unit "$1"; }
+kept() {
+  printf '[Service]\nType=oneshot\nRemainAfterExit=yes\nExecStart=/bin/true\n' | testbed_unit "$1"
+}
 kept rw-plain.service
 kept rw-stopped.service
 kept rw-sfx-1.service
 # A one-shot whose command runs through the checks, started by its timer.
 testbed_oneshot rw-busy.service "/bin/sleep 600"
 printf '[Timer]\nOnActiveSec=1s\nOnUnitActiveSec=1d\nAccuracySec=1ms\n' | testbed_unit rw-busy.timer
-for unit in rw-daily rw-once rw-off rw-mono rw-sfx-2; do testbed_oneshot "$unit.service" /bin/true; done
+for unit in rw-daily rw-once rw-off rw-mono rw-sfx-2; do
+  testbed_oneshot "$unit.service" /bin/true
+done
 printf '[Timer]\nOnCalendar=daily\n' | testbed_unit rw-daily.timer
 printf '[Timer]\nOnCalendar=daily\n' | testbed_unit rw-stopped.timer
 printf '[Timer]\nOnActiveSec=1s\nAccuracySec=1ms\n' | testbed_unit rw-once.timer
@@ -114,14 +118,16 @@ run_checks() {
     'ScriptRes:Bad:Cannot find task "rw-sfx-?.socket"; Error Code: 80070002' \
     '-task:rw-sfx-?.socket' -timeframe:10
 
-  run "-maxrun: running, below the limit" 0 "ScriptRes:Ok:$busy" -task:rw-busy -timeframe:10 -maxrun:1
+  run "-maxrun: running, below the limit" 0 "ScriptRes:Ok:$busy" \
+    -task:rw-busy -timeframe:10 -maxrun:1
   run "-maxrun: a timer by its service, running longer" 1 \
     "ScriptRes:Bad:$(shifted_time_of rw-busy.service) State : running for 2 minutes" \
     -task:rw-busy.timer -timeframe:10 -maxrun:1 -remotegmt:2
   run "-maxrun: a service that has finished" 0 "ScriptRes:Ok:$(shifted_time_of rw-daily.service)" \
     -task:rw-daily -timeframe:10 -maxrun:1 -remotegmt:2
 
-  run "-checkstate: a daily timer" 0 "ScriptRes:Ok:$daily" -task:rw-daily.timer -timeframe:10 -checkstate
+  run "-checkstate: a daily timer" 0 "ScriptRes:Ok:$daily" \
+    -task:rw-daily.timer -timeframe:10 -checkstate
   run "-checkstate: a service by its timer" 0 "ScriptRes:Ok:$daily" -task:rw-daily -timeframe:10 \
     -checkstate
   run "-checkstate: a timer whose service runs" 0 "ScriptRes:Ok:$busy" \
@@ -136,7 +142,8 @@ run_checks() {
     -task:rw-stopped.timer -timeframe:10 -checkstate
   run "-checkstate: a started timer whose unit file is disabled" 1 \
     "ScriptRes:Bad:$off State : disabled" -task:rw-off.timer -timeframe:10 -checkstate
-  run "-checkstate: a service that no timer triggers" 1 "ScriptRes:Bad:$plain State : not scheduled" \
+  run "-checkstate: a service that no timer triggers" 1 \
+    "ScriptRes:Bad:$plain State : not scheduled" \
     -task:rw-plain -timeframe:10 -checkstate
   run "-checkstate: each task of a pattern" 1 \
     "ScriptRes:Bad:2 tasks matched, 1 failed; rw-sfx-1.service: $sfx1 State : not scheduled" \
@@ -156,8 +163,8 @@ run_checks() {
     -task:rw-daily -timeframe:today -warnframe:10
   run "-warnframe: the default form has no warning" 0 "ScriptRes:Ok:$daily" \
     -task:rw-daily -timeframe:today -warnframe:yesterday
-  run "-warnframe: no time frame" 2 \
-    "ScriptRes:Unknown:Invalid warn frame specified. Warn frame should be minutes or a time frame keyword" \
+  run "-warnframe: no time frame" 2 "ScriptRes:Unknown:Invalid warn frame specified.\
+ Warn frame should be minutes or a time frame keyword" \
     -task:rw-daily -timeframe:today -warnframe:soon
 }
 testbed_each_build run_checks

@@ -133,7 +133,8 @@ std::map<std::string, std::optional<std::vector<std::string>>> AskTriggeringTime
     std::vector<std::string> units = reader.Texts(questions.triggeredBy);
     auto& timers = triggeredBy[service];
     if (reader.Failed()) continue;
-    std::erase_if(units, [](const std::string& unit) { return KindOfUnit(unit) != UnitKind::Timer; });
+    std::erase_if(units,
+                  [](const std::string& unit) { return KindOfUnit(unit) != UnitKind::Timer; });
     for (const std::string& timer : units) {
       if (!timerSchedules.contains(timer)) {
         timerSchedules.emplace(timer, AskTimerSchedule(batch, UnitPath(timer)));

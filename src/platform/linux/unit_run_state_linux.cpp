@@ -56,7 +56,8 @@ ManagerClocks LocalClocks() {
   return {before + (after - before) / 2, monotonic};
 }
 
-UnitSchedule ScheduleOfTimer(const TimerAnswers& timer, const std::optional<ManagerClocks>& clocks) {
+UnitSchedule ScheduleOfTimer(const TimerAnswers& timer,
+                             const std::optional<ManagerClocks>& clocks) {
   constexpr std::array<std::string_view, 3> kTurnedOff = {"disabled", "masked", "masked-runtime"};
   if (timer.activeState != "active" ||
       std::find(kTurnedOff.begin(), kTurnedOff.end(), timer.unitFileState) != kTurnedOff.end()) {
