@@ -220,6 +220,7 @@ bool TSchedTasksHelper::FindTasks(std::string_view pattern, std::vector<FoundTas
 
 // The matching 1.0 tasks, all in the root folder; returns the code of a list that could
 // not be made, else that of a task not found. A list that breaks off keeps what it gave.
+// Names that the scheduler matched itself are taken as they are.
 HResult TSchedTasksHelper::ListV1Tasks(std::u16string_view names, std::vector<FoundTask>& tasks) {
   if (!Scheduler) return kNoScheduler;
   const std::u16string pattern(names);
@@ -235,8 +236,9 @@ HResult TSchedTasksHelper::ListV1Tasks(std::u16string_view names, std::vector<Fo
       break;
     }
   }
+  const bool matched = items && items.Get()->MatchedByScheduler();
   for (std::u16string& name : listedNames) {
-    if (!MatchesTaskPattern(names, name)) continue;
+    if (!matched && !MatchesTaskPattern(names, name)) continue;
     FoundTask task;
     task.Name = NarrowName(name);
     task.Path = std::move(name);

@@ -98,6 +98,10 @@ class IEnumWorkItems : public CountedObject {
   // Appends up to wanted names: 0 when it gave that many, kFalse when the list ended
   // first, any other code on failure, the names appended before it kept.
   virtual HResult Next(std::uint32_t wanted, std::vector<std::u16string>& names) = 0;
+  // Whether the names are the scheduler's own matches of the pattern that Enum was given,
+  // by rules that may go beyond the caller's, to be taken as they are. Windows lists every
+  // task and leaves the matching to the caller.
+  virtual bool MatchedByScheduler() { return false; }
 
  protected:
   ~IEnumWorkItems() = default;
@@ -111,7 +115,8 @@ class ITaskScheduler : public CountedObject {
   virtual HResult Activate(const char16_t* name, const Guid& iid, ITask** item) = 0;
   // The scheduler's tasks; items receives a counted reference on success. pattern: the
   // check's pattern, zero-terminated. Windows lists every task and leaves the matching to
-  // the caller; a scheduler that matches names itself (Linux) may list only its matches.
+  // the caller; a scheduler that matches names itself (Linux) may list only its matches
+  // (IEnumWorkItems::MatchedByScheduler).
   virtual HResult Enum(const char16_t* pattern, IEnumWorkItems** items) = 0;
 
  protected:

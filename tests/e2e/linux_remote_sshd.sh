@@ -22,12 +22,15 @@ testbed_idle_timer rw-ok.timer
 testbed_oneshot rw-fails.service "/bin/sh -c 'exit 3'"
 testbed_idle_timer rw-fails.timer
 testbed_oneshot rw-disk.service /bin/true
+# A timer that elapses on the monotonic clock, an hour after it started (outside RW-*).
+testbed_oneshot late.service /bin/true
+printf '[Timer]\nOnActiveSec=1h\n' | testbed_unit late.timer
 # An alias of a service that its timer stands for: counted once, as the timer.
 ln -s rw-ok.service "$XDG_CONFIG_HOME/systemd/user/rw-okay.service"
 testbed_start
-tb_systemctl start rw-ok.timer rw-fails.timer
-tb_systemctl start rw-ok.service rw-fails.service 2>/dev/null
-for unit in rw-ok rw-fails; do testbed_wait_finished "$unit.service"; done
+tb_systemctl start rw-ok.timer rw-fails.timer late.timer
+tb_systemctl start rw-ok.service rw-fails.service late.service 2>/dev/null
+for unit in rw-ok rw-fails late; do testbed_wait_finished "$unit.service"; done
 sshd_start
 
 # The monitoring account's ssh configuration: host aliases with their own ports, keys,
@@ -135,6 +138,23 @@ run_checks() {
  encode; rw-fails.timer: $fails Last Result : 3" \
     -task:RW-* -timeframe:10 "-host:$remote" -user:monitor
   expect_status "remote pattern: one login for the list and every task" $((before + 1)) "$(logins)"
+  # -checkstate: a service through its timer; the next run of a calendar timer, and none
+  # for one on the remote computer's monotonic clock, which cannot be read from here.
+  run "remote -checkstate: a service by its timer" 0 "ScriptRes:Ok:$ok" \
+    -task:rw-ok -timeframe:10 -checkstate "-host:$remote" -user:monitor
+  local timer next
+  for timer in rw-ok late; do
+    next=none
+    [[ $timer == rw-ok ]] && next=$(testbed_next_in rw-ok.timer)
+    LC_ALL=C timeout 60 "$program" "-task:$timer.timer" -timeframe:10 -checkstate -format:nagios \
+      "-host:$remote" -user:monitor >"$out" 2>"$out.err" </dev/null
+    expect_status "remote -checkstate: $timer.timer" 0 $?
+    expect_bytes "remote -checkstate: $timer.timer" \
+      "TASK OK - $timer.timer: $(testbed_result_time "$(testbed_last_start "$timer.service")")\n" \
+      <(sed 's/ | .*//' "$out")
+    expect_next "remote -checkstate: $timer.timer, next run" "$next" "$out"
+    expect_bytes "remote -checkstate: $timer.timer (no error output)" "" "$out.err"
+  done
   run "a password is no ssh credential: the key still logs on" 0 "ScriptRes:Ok:$ok" \
     -task:rw-ok -timeframe:10 "-host:$remote" -user:monitor -pswd:secret
   run "a key restricted to the bridge" 1 "ScriptRes:Bad:$fails Last Result : 3" \

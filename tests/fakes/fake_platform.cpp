@@ -146,6 +146,8 @@ HResult FakeWorkItems::Next(std::uint32_t wanted, std::vector<std::u16string>& n
   return 0;
 }
 
+bool FakeWorkItems::MatchedByScheduler() { return fake_.listMatchedByScheduler; }
+
 std::string FakeRegisteredTask::TaskName() const {
   return name_.substr(std::string_view("registered ").size());
 }

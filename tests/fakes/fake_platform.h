@@ -64,6 +64,7 @@ class FakeWorkItems final : public FakeCounted<IEnumWorkItems> {
  public:
   using FakeCounted::FakeCounted;
   HResult Next(std::uint32_t wanted, std::vector<std::u16string>& names) override;
+  bool MatchedByScheduler() override;
 
  private:
   std::size_t given_ = 0;
@@ -195,6 +196,7 @@ class FakePlatform final : public ComRuntime,
   // Many tasks. The 1.0 list (Enum) gives listedTasks; Next fails with kFailure once it
   // has given nextFailsAfter names. Per-task answers, by name, stand before the ones above.
   std::vector<std::string> listedTasks;
+  bool listMatchedByScheduler = false;  // MatchedByScheduler, not recorded in `calls`
   HResult enumResult = 0;
   std::size_t nextFailsAfter = SIZE_MAX;
   std::map<std::string, HResult> taskActivateResults;

@@ -86,6 +86,13 @@ TEST(PatternCheck, Outcomes) {
        },
        0, {"ScriptRes:Ok:1 task matched, 0 failed; latest 12/7/26 2:00:00 pm, earliest 12/7/26 2:00:00 pm"},
        "one task; the shift of -remotegmt"},
+      {{"-task:backup-?", "-timeframe:today"},
+       [](FakePlatform& f) {
+         List(f, {"backup-1.timer", "backup-2.service"});
+         f.listMatchedByScheduler = true;
+       },
+       0, {"ScriptRes:Ok:2 tasks matched, 0 failed; latest " + two + ", earliest " + two},
+       "names that the scheduler matched by rules of its own are taken as they are"},
       {{"-task:*ly", "-timeframe:today"},
        [](FakePlatform& f) {
          List(f, {"Nightly"});

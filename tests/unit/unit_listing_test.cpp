@@ -3,6 +3,7 @@
 #include <fnmatch.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -38,6 +39,32 @@ TEST(CaseFreeGlob, MatchesAsTheCheckDoesWhateverTheEscapeRule) {
       EXPECT_EQ(fnmatch(glob.c_str(), c.name.c_str(), flags) == 0, c.matches)
           << c.reason << ": " << glob << " flags " << flags;
     }
+  }
+}
+
+// The manager lists a unit when any of the globs matches its name.
+TEST(PatternGlobs, WithoutASuffixAlsoTheServiceAndTheTimerOfTheName) {
+  const struct {
+    std::string pattern, name;
+    bool matches;
+    std::string reason;
+  } cases[] = {
+      {"backup-?", "backup-1.service", true, "no suffix: the service of the name"},
+      {"Backup-?", "backup-1.timer", true, "and the timer, letters in either case"},
+      {"backup-?", "backup-12.service", false, "the pattern itself still decides"},
+      {"backup-?", "backup-1.socket", false, "only services and timers are tasks"},
+      {"backup-?.service", "backup-1.timer", false, "a suffix: whole names only"},
+      {"backup-*.path", "backup-1.path.service", false, "any unit type's suffix counts"},
+      {"backup-?.*", "backup-1.timer", true, "as before: a pattern that matches whole names"},
+  };
+  for (const auto& c : cases) {
+    const std::vector<std::string> globs = PatternGlobs(c.pattern);
+    EXPECT_EQ(std::any_of(globs.begin(), globs.end(),
+                          [&](const std::string& glob) {
+                            return fnmatch(glob.c_str(), c.name.c_str(), 0) == 0;
+                          }),
+              c.matches)
+        << c.reason;
   }
 }
 

@@ -49,12 +49,14 @@ class LinuxComRuntime final : public ComRuntime {
   void SetCheckDeadline(std::chrono::steady_clock::time_point deadline) override {
     checkDeadline_ = deadline;
   }
+  void RequestTaskValues(const TaskValueRequest& values) override { values_ = values; }
 
  private:
   std::string remoteLogin_;  // the ssh login for a remote computer; empty: ssh's choice
   bool remoteTarget_ = false;  // the next scheduler object goes to another computer
   std::chrono::steady_clock::time_point checkDeadline_ =
       std::chrono::steady_clock::time_point::max();  // none: each object's own limits
+  TaskValueRequest values_;  // none: the last run and exit code alone
 };
 
 class LinuxWideText final : public WideText {

@@ -86,6 +86,26 @@ HResult AnswerReader::Result() const {
   return ResultOfBusFailure(failure_, errorName_, batch_.manager_.remote);
 }
 
+std::vector<std::string> AnswerReader::Texts(std::size_t index) {
+  sd_bus_message* reply = Reply(index);
+  if (reply == nullptr) return {};
+  char** texts = nullptr;
+  int r = sd_bus_message_enter_container(reply, 'v', "as");
+  if (r >= 0) r = sd_bus_message_read_strv(reply, &texts);
+  if (r >= 0) r = sd_bus_message_exit_container(reply);
+  std::vector<std::string> result;
+  for (char** text = texts; text != nullptr && *text != nullptr; ++text) {
+    result.emplace_back(*text);
+    free(*text);
+  }
+  free(texts);
+  if (r < 0) {
+    failure_ = r;
+    result.clear();
+  }
+  return result;
+}
+
 sd_bus_message* AnswerReader::Reply(std::size_t index) {
   if (Failed()) return nullptr;
   const int r = batch_.FailureOf(index, errorName_);

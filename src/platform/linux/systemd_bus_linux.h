@@ -10,6 +10,7 @@
 #include <deque>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/com_runtime.h"
 
@@ -88,6 +89,9 @@ class AnswerReader {
     const char* value = nullptr;
     return Read(index, "s", &value) && value ? value : "";
   }
+
+  // An array of texts ("as").
+  std::vector<std::string> Texts(std::size_t index);
 
   // type: the D-Bus signature letter of T ('t' for 64-bit unsigned, 'i' for 32-bit signed).
   template <class T>

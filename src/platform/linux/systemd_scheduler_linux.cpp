@@ -19,6 +19,7 @@
 #include "platform/linux/real_platform_linux.h"
 #include "platform/linux/ssh_tunnel_linux.h"
 #include "platform/linux/systemd_bus_linux.h"
+#include "platform/linux/systemd_task_linux.h"
 #include "platform/linux/unit_listing_linux.h"
 #include "platform/linux/unit_run_record_linux.h"
 
@@ -47,30 +48,6 @@ HResult ConnectLocalManager(Deadline deadline, sd_bus** connection) {
   return 0;
 }
 
-class SystemdTask final : public ITask {
- public:
-  explicit SystemdTask(const RunRecord& record) : record_(record) {}
-  std::uint32_t AddRef() override { return ++count_; }
-  std::uint32_t Release() override {
-    const std::uint32_t left = --count_;
-    if (left == 0) delete this;
-    return left;
-  }
-  HResult GetMostRecentRunTime(SystemTime* lastRun) override {
-    *lastRun = LocalSystemTimeOfMicroseconds(record_.lastStart);
-    return record_.lastStart == 0 ? kTaskHasNotRun : 0;
-  }
-  HResult GetExitCode(std::uint32_t* exitCode) override {
-    *exitCode = record_.exitCode;
-    return record_.lastStart == 0 ? kTaskHasNotRun : 0;
-  }
-
- private:
-  ~SystemdTask() = default;
-  std::uint32_t count_ = 1;
-  RunRecord record_;
-};
-
 // The names of listed tasks, given out in their order.
 class SystemdWorkItems final : public IEnumWorkItems {
  public:
@@ -81,6 +58,8 @@ class SystemdWorkItems final : public IEnumWorkItems {
     if (left == 0) delete this;
     return left;
   }
+  // The manager's matches, by rules that add to the check's (PatternGlobs).
+  bool MatchedByScheduler() override { return true; }
   HResult Next(std::uint32_t wanted, std::vector<std::u16string>& names) override {
     const std::size_t end = std::min(names_.size(), given_ + wanted);
     names.insert(names.end(), names_.begin() + static_cast<std::ptrdiff_t>(given_),
@@ -103,8 +82,12 @@ class SystemdWorkItems final : public IEnumWorkItems {
 class SystemdScheduler final : public ITaskScheduler {
  public:
   SystemdScheduler(sd_bus* bus, Deadline deadline, std::string_view remoteLogin,
-                   Deadline checkDeadline)
-      : bus_(bus), deadline_(deadline), remoteLogin_(remoteLogin), checkDeadline_(checkDeadline) {}
+                   Deadline checkDeadline, const TaskValueRequest& values)
+      : bus_(bus),
+        deadline_(deadline),
+        remoteLogin_(remoteLogin),
+        checkDeadline_(checkDeadline),
+        values_(values) {}
   std::uint32_t AddRef() override { return ++count_; }
   std::uint32_t Release() override {
     const std::uint32_t left = --count_;
@@ -153,16 +136,16 @@ class SystemdScheduler final : public ITaskScheduler {
     const std::string unitName = UnitNameOfTask(Utf8FromUtf16(name));
     if (const auto listed = listedRuns_.find(unitName); listed != listedRuns_.end()) {
       if (listed->second.result != 0) return listed->second.result;
-      *item = new SystemdTask(listed->second.record);
+      *item = NewSystemdTask(listed->second.record);
       return 0;
     }
     if (bus_ == nullptr) {  // never pointed at a computer: the local one is asked
       if (const HResult connected = ConnectLocal(); connected != 0) return connected;
     }
     RunRecord record;
-    const HResult read = ReadRunRecord(Manager(), unitName, record);
+    const HResult read = ReadRunRecord(Manager(), unitName, values_, record);
     if (read != 0) return read;
-    *item = new SystemdTask(record);
+    *item = NewSystemdTask(record);
     return 0;
   }
 
@@ -176,10 +159,10 @@ class SystemdScheduler final : public ITaskScheduler {
     std::vector<ListedUnit> units;
     std::map<std::string, std::string> shownAs;
     const HResult listed =
-        ListTaskUnits(Manager(), CaseFreeGlob(Utf8FromUtf16(pattern)), units, shownAs);
+        ListTaskUnits(Manager(), PatternGlobs(Utf8FromUtf16(pattern)), units, shownAs);
     if (listed != 0) return listed;
     std::vector<std::pair<std::string, std::string>> started;
-    ReadRunRecords(Manager(), units, listedRuns_, started);
+    ReadRunRecords(Manager(), units, values_, listedRuns_, started);
     std::vector<std::u16string> names;
     for (std::string unit : TaskNamesOf(units, started)) {
       if (const auto alias = shownAs.find(unit); alias != shownAs.end()) {
@@ -232,13 +215,15 @@ class SystemdScheduler final : public ITaskScheduler {
   std::unique_ptr<SshTunnel> tunnel_;  // set while the bus reaches a remote computer
   std::string remoteLogin_;
   Deadline checkDeadline_;
+  TaskValueRequest values_;  // read of each task besides its last run
   std::map<std::string, UnitRun> listedRuns_;  // of the units the last Enum listed
 };
 
 }  // namespace
 
 HResult CreateSystemdScheduler(std::string_view remoteLogin, bool connectLocal,
-                               Deadline checkDeadline, ITaskScheduler** object) {
+                               Deadline checkDeadline, const TaskValueRequest& values,
+                               ITaskScheduler** object) {
   *object = nullptr;
   sd_bus* bus = nullptr;
   Deadline deadline = checkDeadline;
@@ -248,7 +233,7 @@ HResult CreateSystemdScheduler(std::string_view remoteLogin, bool connectLocal,
       return connected;
     }
   }
-  *object = new SystemdScheduler(bus, deadline, remoteLogin, checkDeadline);
+  *object = new SystemdScheduler(bus, deadline, remoteLogin, checkDeadline, values);
   return 0;
 }
 

@@ -15,9 +15,10 @@ namespace runwarden {
 // so that a manager that is not there fails the creation; otherwise the object stays
 // unconnected until SetTargetComputer or, failing that, the first Activate connects it.
 // Each connection's calls, its start included, end within kLocalCheckLimit or
-// kRemoteCheckLimit of that start, and by checkDeadline.
+// kRemoteCheckLimit of that start, and by checkDeadline. values: what the tasks read
+// besides their last run, asked for with it.
 HResult CreateSystemdScheduler(std::string_view remoteLogin, bool connectLocal,
                                std::chrono::steady_clock::time_point checkDeadline,
-                               ITaskScheduler** object);
+                               const TaskValueRequest& values, ITaskScheduler** object);
 
 }  // namespace runwarden

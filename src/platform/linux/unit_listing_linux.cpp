@@ -23,14 +23,18 @@ bool IsTask(std::string_view name) {
 }
 
 // A call of the manager with the two string arrays of the ...ByPatterns calls: no state
-// asked for (every state), and the one pattern.
-std::size_t CallByPattern(PropertyBatch& batch, sd_bus* bus, const char* member,
-                          const std::string& glob) {
+// asked for (every state), and the patterns.
+std::size_t CallByPatterns(PropertyBatch& batch, sd_bus* bus, const char* member,
+                           const std::vector<std::string>& globs) {
   sd_bus_message* call = nullptr;
   int r = sd_bus_message_new_method_call(bus, &call, kManagerService, kManagerPath,
                                          kManagerInterface, member);
   if (r >= 0) r = sd_bus_message_append(call, "as", 0);
-  if (r >= 0) r = sd_bus_message_append(call, "as", 1, glob.c_str());
+  if (r >= 0) r = sd_bus_message_open_container(call, 'a', "s");
+  for (const std::string& glob : globs) {
+    if (r >= 0) r = sd_bus_message_append(call, "s", glob.c_str());
+  }
+  if (r >= 0) r = sd_bus_message_close_container(call);
   return batch.Call(call, r);
 }
 
@@ -100,6 +104,15 @@ std::string CaseFreeGlob(std::string_view pattern) {
   return glob;
 }
 
+std::vector<std::string> PatternGlobs(std::string_view pattern) {
+  std::vector<std::string> globs = {CaseFreeGlob(pattern)};
+  if (!HasUnitTypeSuffix(pattern)) {
+    globs.push_back(globs.front() + ".service");
+    globs.push_back(globs.front() + ".timer");
+  }
+  return globs;
+}
+
 std::vector<ListedUnit> TaskUnitsOf(const std::vector<ListedUnit>& loaded,
                                     const std::vector<std::string>& unitFiles,
                                     const std::map<std::string, std::string>& aliases,
@@ -156,13 +169,13 @@ std::vector<std::string> TaskNamesOf(
   return names;
 }
 
-HResult ListTaskUnits(const ManagerBus& manager, const std::string& glob,
+HResult ListTaskUnits(const ManagerBus& manager, const std::vector<std::string>& globs,
                       std::vector<ListedUnit>& units, std::map<std::string, std::string>& shownAs) {
   PropertyBatch batch(manager);
   const std::size_t loadedAnswer =
-      CallByPattern(batch, manager.bus, "ListUnitsByPatterns", glob);
+      CallByPatterns(batch, manager.bus, "ListUnitsByPatterns", globs);
   const std::size_t filesAnswer =
-      CallByPattern(batch, manager.bus, "ListUnitFilesByPatterns", glob);
+      CallByPatterns(batch, manager.bus, "ListUnitFilesByPatterns", globs);
   batch.Wait();
   AnswerReader reader(batch);
   std::vector<ListedUnit> loaded;

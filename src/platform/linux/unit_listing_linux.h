@@ -26,6 +26,12 @@ struct ListedUnit {
 // two cases, and the characters that are special to fnmatch() are sets of themselves.
 std::string CaseFreeGlob(std::string_view pattern);
 
+// The globs that the manager matches unit names with for a check's pattern: its
+// CaseFreeGlob and, for a pattern without a unit type suffix, the same followed by
+// ".service" and by ".timer", so that it also matches names without their suffix, as a
+// task name does (backup-? finds backup-1.service and backup-1.timer).
+std::vector<std::string> PatternGlobs(std::string_view pattern);
+
 // The loaded units and the unit files (paths) the manager listed, as tasks: services and
 // timers only, no templates (name@.service), none the manager could not find, each once,
 // in name order. aliases: the names of listed files that are aliases (symbolic links to
@@ -44,11 +50,11 @@ std::vector<std::string> TaskNamesOf(
     const std::vector<ListedUnit>& units,
     const std::vector<std::pair<std::string, std::string>>& started);
 
-// Asks the manager for its units and unit files whose names match glob (both lists in one
-// round trip) and gives them as TaskUnitsOf does. 0, or the failed call's result code.
+// Asks the manager for its units and unit files whose names match any of globs (both lists
+// in one round trip) and gives them as TaskUnitsOf does. 0, or the failed call's result code.
 // The manager names the unit that each listed alias stands for (its Id), in one more
 // round trip when there are aliases.
-HResult ListTaskUnits(const ManagerBus& manager, const std::string& glob,
+HResult ListTaskUnits(const ManagerBus& manager, const std::vector<std::string>& globs,
                       std::vector<ListedUnit>& units, std::map<std::string, std::string>& shownAs);
 
 }  // namespace runwarden

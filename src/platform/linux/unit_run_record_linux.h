@@ -1,9 +1,11 @@
 #pragma once
 // The last run of a systemd unit taken as a task: which unit a task name means, and the
-// unit's last start and exit code as its manager reports them.
+// unit's last start and exit code as its manager reports them, with its running state and
+// schedule when the check asks for them.
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -12,6 +14,7 @@
 #include "platform/com_runtime.h"
 #include "platform/linux/systemd_bus_linux.h"
 #include "platform/linux/unit_listing_linux.h"
+#include "platform/linux/unit_run_state_linux.h"
 #include "platform/system_time.h"
 
 namespace runwarden {
@@ -20,12 +23,20 @@ namespace runwarden {
 struct RunRecord {
   std::uint64_t lastStart = 0;  // microseconds since the epoch, 0: never
   std::uint32_t exitCode = 0;
+  // Each only where the check asked for it and the manager answered.
+  std::optional<bool> running;           // the service's main process runs (MainProcessRuns)
+  std::optional<UnitSchedule> schedule;  // whether and when it runs again
 };
 
 // The last run of a unit's service: start and exit code. For a timer, the start is the
 // later of its last trigger and its service's start. 0, or the failure's result code
 // (kUnknownTask for a unit that does not exist, kNoInterface for one of another type).
-HResult ReadRunRecord(const ManagerBus& manager, const std::string& unitName, RunRecord& record);
+// values: what else to read. The running state is that of the service, a timer's too;
+// the schedule is a timer's own (ScheduleOfTimer), a service's that of the timers that
+// trigger it (its TriggeredBy, ScheduleOfService). A failure to read either leaves it
+// out and the record stands.
+HResult ReadRunRecord(const ManagerBus& manager, const std::string& unitName,
+                      const TaskValueRequest& values, RunRecord& record);
 
 // What opening a unit as a task gives: its record, or the failure's result code.
 struct UnitRun {
@@ -34,12 +45,16 @@ struct UnitRun {
 };
 
 // The last runs of listed services and timers, each as ReadRunRecord reads it alone, asked
-// for together: two waits for the manager at most, whatever their number. runs receives
-// one for each unit; started receives the timer and the service of each timer that
-// starts a service.
+// for together: two waits for the manager at most, whatever their number and the values
+// asked for. runs receives one for each unit; started receives the timer and the service
+// of each timer that starts a service. Without values, only the properties of the last run
+// are asked for.
 void ReadRunRecords(const ManagerBus& manager, const std::vector<ListedUnit>& units,
-                    std::map<std::string, UnitRun>& runs,
+                    const TaskValueRequest& values, std::map<std::string, UnitRun>& runs,
                     std::vector<std::pair<std::string, std::string>>& started);
+
+// Whether a name ends in the suffix of a unit type (.service, .timer, .socket, ...).
+bool HasUnitTypeSuffix(std::string_view name);
 
 // A task name as a unit name: a name without a unit type suffix means the .service unit.
 std::string UnitNameOfTask(std::string_view taskName);

@@ -123,6 +123,19 @@ free_port() {
   return 1
 }
 
+# expect_next NAME EXPECTED FILE: the next run in the performance data of FILE (the
+# plugins' form) is EXPECTED seconds from now, give or take 5; "none": there is none.
+expect_next() {
+  local seen
+  seen=$(sed -nE 's/.* next=(-?[0-9]+)s.*/\1/p' "$3")
+  checks=$((checks + 1))
+  if [[ $2 == none && -n $seen ]] ||
+    [[ $2 != none && (-z $seen || $seen -lt $(($2 - 5)) || $seen -gt $(($2 + 5))) ]]; then
+    echo "FAIL $1: next [$seen], expected $2 in: $(cat "$3")"
+    failures=$((failures + 1))
+  fi
+}
+
 finish() {
   if ((failures)); then
     echo "${0##*/}: $failures of $checks checks failed"

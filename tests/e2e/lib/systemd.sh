@@ -99,6 +99,11 @@ testbed_property() {
 # A service's last start: ExecMainStartTimestamp, microseconds since the epoch.
 testbed_last_start() { testbed_property "$1" Service ExecMainStartTimestamp; }
 
+# Seconds from now to a timer's next realtime elapse.
+testbed_next_in() {
+  echo $(($(testbed_property "$1" Timer NextElapseUSecRealtime) / 1000000 - $(date +%s)))
+}
+
 # Microseconds since the epoch as runwarden writes a last run in the C locale:
 # m/d/yy h:mm:ss am/pm.
 testbed_result_time() { LC_ALL=C date -d "@${1:0:-6}" "+%-m/%-d/%y %-I:%M:%S %P"; }
