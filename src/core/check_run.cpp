@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/check_report.h"
+#include "core/check_time_limit.h"
 #include "core/command_line_options.h"
 #include "core/errors.h"
 #include "core/help_text.h"
@@ -36,6 +37,16 @@ void Validate(CheckSettings& settings, TimeFrameKind& kind, ReportFormat& format
       (settings.TimeFrameText.empty() || !FindTimeFrame(settings.TimeFrameText, kind))) {
     settings.Status = CheckStatus::Unknown;
     settings.MessageText = "TimeFrame is required";
+  }
+  if (!settings.ShowHelp && !settings.TimeoutText.empty()) {
+    const std::optional<std::int32_t> seconds = ParseTimeoutSeconds(settings.TimeoutText);
+    if (seconds) {
+      settings.TimeoutSeconds = *seconds;
+    } else {
+      settings.Status = CheckStatus::Unknown;
+      settings.MessageText =
+          "Invalid timeout specified. Timeout should be a number of seconds in range 1..2147483647";
+    }
   }
   // Tested last, so that its message stands: the caller reads this answer in a form it did
   // not ask for. Where the help text is shown the result line is the default one, whatever
@@ -111,11 +122,13 @@ void StartCom(Platform& platform) {
   }
 }
 
-// Works under the check's account and reaches the scheduler of its computer.
+// Works under the check's account and reaches the scheduler of its computer, unless the
+// logon and the network connection took the check's time.
 TSchedTasksHelper& ConnectScheduler(CheckSettings& settings, Platform& platform,
-                                    CheckResources& resources) {
+                                    const CheckTimeLimit& limit, CheckResources& resources) {
   NormaliseHostName(settings.HostName);
   UseAccount(settings, platform);
+  limit.Enforce();
   platform.com.SetRemoteTarget(!settings.HostName.empty());
   TSchedTasksHelper& helper = resources.CreateHelper();
   if (!helper.Connect(settings.HostName)) throw ESchedTasksHelperError(helper.ErrorText());
@@ -179,13 +192,15 @@ void RunJudged(Work&& work, CheckStatus& status, std::string& text) {
 }
 
 // Every task that the pattern matches, each judged as one task is, its failures its own;
-// the check's outcome is made of theirs. No task matching fails as one task not found.
+// the check's outcome is made of theirs. No task matching fails as one task not found. The
+// time limit is the check's: once it has passed no further task is looked at.
 void JudgePatternTasks(TSchedTasksHelper& helper, const CheckSettings& settings,
                        CheckWindow& window, Platform& platform, const RegionalSettings& regional,
-                       CheckReport& report) {
+                       const CheckTimeLimit& limit, CheckReport& report) {
   std::vector<FoundTask> found;  // released before the helper
   if (!helper.FindTasks(settings.TaskName, found)) throw ESchedTasksHelperError(helper.ErrorText());
   for (const FoundTask& task : found) {
+    limit.Enforce();
     CheckReport& taskReport = report.Tasks.emplace_back();
     taskReport.TaskName = task.Name;
     RunJudged(
@@ -203,17 +218,27 @@ void JudgePatternTasks(TSchedTasksHelper& helper, const CheckSettings& settings,
 // matches, into the report. Failures are raised; the resources are released before they
 // reach the caller.
 void CheckTasks(CheckSettings& settings, TimeFrameKind kind, bool pattern, Platform& platform,
-                const RegionalSettings& regional, CheckReport& report) {
+                const RegionalSettings& regional, const CheckTimeLimit& limit,
+                CheckReport& report) {
   StartCom(platform);
   CheckResources resources(platform, settings);
-  TSchedTasksHelper& helper = ConnectScheduler(settings, platform, resources);
+  TSchedTasksHelper& helper = ConnectScheduler(settings, platform, limit, resources);
   CheckWindow window(settings, kind, platform.clock);
   if (pattern) {
-    JudgePatternTasks(helper, settings, window, platform, regional, report);
+    JudgePatternTasks(helper, settings, window, platform, regional, limit, report);
     return;
   }
   if (!helper.OpenTask(settings.TaskName)) throw ESchedTasksHelperError(helper.ErrorText());
   JudgeOpenedTask(helper, settings, window, platform, regional, report);
+}
+
+// The one result of a check whose time ran out: whatever it had found is not shown.
+CheckReport TimedOutReport(const CheckSettings& settings) {
+  CheckReport report;
+  report.Status = CheckStatus::Unknown;
+  report.TaskName = settings.TaskName;
+  report.Text = TimedOutText(settings.TimeoutSeconds);
+  return report;
 }
 
 }  // namespace
@@ -224,6 +249,9 @@ int RunCheck(const std::vector<std::string>& arguments, Platform& platform,
   CheckReport report;
   CheckFacts facts;
   ReportFormat format = ReportFormat::ScriptRes;
+  CheckTimeLimit limit(platform, [&platform](const ReportOutput& output) {
+    for (const std::string& line : output.lines) platform.console.WriteLine(line);
+  });
   // The one place where the failures of a check become its outcome; those of the
   // tasks of a pattern become theirs.
   RunJudged(
@@ -239,17 +267,18 @@ int RunCheck(const std::vector<std::string>& arguments, Platform& platform,
         Validate(settings, kind, format);
         if (settings.Status != CheckStatus::Ok) return;
         report.TaskName = settings.TaskName;
+        if (settings.TimeoutSeconds > 0) {
+          limit.Start(settings.TimeoutSeconds, RenderReport(format, TimedOutReport(settings), facts));
+        }
         CheckTasks(settings, kind, IsTaskPattern(settings.TaskName, leadBytes), platform, regional,
-                   report);
+                   limit, report);
         settings.Status = report.Status;
         settings.MessageText = report.Text;
       },
       settings.Status, settings.MessageText);
   report.Status = settings.Status;
   report.Text = settings.MessageText;
-  const ReportOutput output = RenderReport(format, report, facts);
-  for (const std::string& line : output.lines) platform.console.WriteLine(line);
-  return output.exitStatus;
+  return limit.Deliver(RenderReport(format, report, facts));
 }
 
 int RunProgram(const ProgramCommandLine& commandLine, Platform& platform) {

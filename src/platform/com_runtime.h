@@ -4,6 +4,7 @@
 // are those of the Windows interfaces; on Windows the objects are the real COM objects
 // behind a thin adapter, elsewhere another scheduler stands behind them.
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -168,6 +169,10 @@ class ComRuntime {
   // to the local computer's scheduler (Linux), the local one is then left alone, so that a
   // remote check needs nothing local; Windows ignores it.
   virtual void SetRemoteTarget(bool /*remote*/) {}
+  // The latest moment by which every scheduler call made from now on must have returned;
+  // the scheduler objects made after it end their waits by then, each at the earlier of
+  // its own limit and this deadline. Windows ignores it.
+  virtual void SetCheckDeadline(std::chrono::steady_clock::time_point /*deadline*/) {}
 };
 
 }  // namespace runwarden

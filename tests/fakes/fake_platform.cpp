@@ -43,7 +43,7 @@ std::string Optional(std::u16string_view text) {
 // Objects the code under test failed to release are freed with objects_, so that the
 // sanitizers report the test's own findings, not this fake's.
 FakePlatform::FakePlatform()
-    : platform_{*this, *this, *this, *this, *this, *this, *this, *this, *this} {}
+    : platform_{*this, *this, *this, *this, *this, *this, *this, *this, *this, *this} {}
 
 FakePlatform::~FakePlatform() = default;
 
@@ -212,6 +212,11 @@ void FakePlatform::SetRemoteLogin(std::string_view userName) {
   calls.push_back("SetRemoteLogin(" + std::string(userName) + ")");
 }
 
+void FakePlatform::SetCheckDeadline(std::chrono::steady_clock::time_point deadline) {
+  const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(deadline.time_since_epoch());
+  calls.push_back("SetCheckDeadline(" + std::to_string(seconds.count()) + ")");
+}
+
 int FakePlatform::MultiByteToWideChar(std::uint32_t codePage, std::uint32_t flags,
                                       const char* bytes, int byteCount, char16_t* buffer,
                                       int capacity) {
@@ -365,6 +370,32 @@ std::uint32_t FakePlatform::CharUpperBuffA(char* text, std::uint32_t length) {
     }
   }
   return length;
+}
+
+bool FakePlatform::Recorded(const std::string& prefix) const {
+  return !prefix.empty() && std::any_of(calls.begin(), calls.end(), [&](const std::string& call) {
+           return call.rfind(prefix, 0) == 0;
+         });
+}
+
+DeadlineTimer::TimePoint FakePlatform::StartDeadline(std::chrono::seconds limit,
+                                                     std::function<int()> writeTimedOut) {
+  calls.push_back("StartDeadline(" + std::to_string(limit.count()) + ")");
+  writeTimedOut_ = std::move(writeTimedOut);
+  return TimePoint(limit);
+}
+
+bool FakePlatform::DeadlinePassed() {
+  const bool passed = Recorded(deadlinePassesAfter);
+  calls.push_back(passed ? "DeadlinePassed=true" : "DeadlinePassed=false");
+  return passed;
+}
+
+bool FakePlatform::ClaimOutput() {
+  calls.push_back("ClaimOutput");
+  if (!Recorded(watchdogFiresIn)) return true;
+  calls.push_back("EndProcess(" + std::to_string(writeTimedOut_()) + ")");
+  return false;
 }
 
 }  // namespace runwarden::testing

@@ -17,8 +17,9 @@ Platform& RealPlatform() {
   static LinuxConsole console;
   static LinuxLocaleApi locale;
   static LinuxCaseMapping caseMapping;
+  static LinuxDeadlineTimer deadline;
   static Platform platform{com, wideText, logon, network, clock, timeZone, console, locale,
-                           caseMapping};
+                           caseMapping, deadline};
   return platform;
 }
 

@@ -1,9 +1,13 @@
 #pragma once
 // The Linux implementations of the platform interfaces.
 
+#include <atomic>
+#include <condition_variable>
 #include <ctime>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <thread>
 
 #include "platform/platform.h"
 
@@ -91,6 +95,31 @@ class LinuxNetworkApi final : public NetworkApi {
                                       const char* user, std::uint32_t flags) override;
   SystemErrorCode WNetCancelConnection2A(const char* name, std::uint32_t flags,
                                          bool force) override;
+};
+
+// Every wait of the scheduler objects ends by the check's deadline (SetCheckDeadline), so
+// the check itself reports the time-out after its normal clean-up; the watchdog, a thread
+// of its own, is the backstop for a wait that does not, a moment after the deadline.
+class LinuxDeadlineTimer final : public DeadlineTimer {
+ public:
+  LinuxDeadlineTimer() = default;
+  LinuxDeadlineTimer(const LinuxDeadlineTimer&) = delete;
+  LinuxDeadlineTimer& operator=(const LinuxDeadlineTimer&) = delete;
+  ~LinuxDeadlineTimer() override;  // stops the watchdog that has not fired
+  TimePoint StartDeadline(std::chrono::seconds limit, std::function<int()> writeTimedOut) override;
+  bool DeadlinePassed() override;
+  bool ClaimOutput() override;
+
+ private:
+  void Watch();
+
+  TimePoint deadline_ = TimePoint::max();
+  std::function<int()> writeTimedOut_;
+  std::atomic<bool> claimed_{false};
+  std::mutex mutex_;
+  std::condition_variable stop_;
+  bool stopping_ = false;  // guarded by mutex_
+  std::thread watchdog_;
 };
 
 }  // namespace runwarden

@@ -13,8 +13,9 @@ Platform& RealPlatform() {
   static WindowsConsole console;
   static WindowsLocaleApi locale;
   static WindowsCaseMapping caseMapping;
+  static WindowsDeadlineTimer deadline;
   static Platform platform{com, wideText, logon, network, clock, timeZone, console, locale,
-                           caseMapping};
+                           caseMapping, deadline};
   return platform;
 }
 
