@@ -3,7 +3,7 @@
 // status (in the plugins' form its status word, one "|" at most and no help before it,
 // then a status line per task of a pattern); help only before an Unknown line; every
 // scheduler object released, COM shut down as often as it started, a logon token always
-// closed; the password never in the output.
+// closed; the password never in the output. With -version, the version line alone instead.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
@@ -122,7 +122,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(line.find_first_of("\r\n") == std::string::npos);
   }
   const std::string& result = fake.output.back();
-  if (fake.output.front().rfind("TASK ", 0) == 0) {
+  if (fake.output.front().rfind("runwarden ", 0) == 0) {
+    // -version: that line alone, status 0, no scheduler reached.
+    FUZZ_CHECK(fake.output == std::vector<std::string>{"runwarden " RUNWARDEN_VERSION});
+    FUZZ_CHECK(code == 0);
+    FUZZ_CHECK(Count(fake.calls, "CoInitialize") == 0);
+  } else if (fake.output.front().rfind("TASK ", 0) == 0) {
     const std::string& summary = fake.output.front();
     static const char* const kWords[] = {"TASK OK - ", "", "TASK CRITICAL - ", "TASK UNKNOWN - "};
     FUZZ_CHECK(code == 0 || code == 2 || code == 3);

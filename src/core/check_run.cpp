@@ -13,6 +13,7 @@
 #include "core/help_text.h"
 #include "core/impersonation.h"
 #include "core/integer_text.h"
+#include "core/program_version.h"
 #include "core/remote_connection.h"
 #include "core/report_forms.h"
 #include "core/sched_tasks_helper.h"
@@ -249,6 +250,7 @@ int RunCheck(const std::vector<std::string>& arguments, Platform& platform,
   CheckReport report;
   CheckFacts facts;
   ReportFormat format = ReportFormat::ScriptRes;
+  bool versionOnly = false;
   CheckTimeLimit limit(platform, [&platform](const ReportOutput& output) {
     for (const std::string& line : output.lines) platform.console.WriteLine(line);
   });
@@ -257,6 +259,10 @@ int RunCheck(const std::vector<std::string>& arguments, Platform& platform,
   RunJudged(
       [&] {
         ParseCommandLine(arguments, platform.timeZone, platform.caseMapping, leadBytes, settings);
+        // -version answers alone, whatever else the line holds; a help switch first, or a
+        // command line that could not be read, still shows the help text.
+        versionOnly = settings.ShowVersion && !settings.ShowHelp;
+        if (versionOnly) return;
         facts.Host = settings.HostName;  // as given, before the backslashes are added
         facts.TimeFrame = settings.TimeFrameText;
         if (settings.ShowHelp) {
@@ -276,6 +282,10 @@ int RunCheck(const std::vector<std::string>& arguments, Platform& platform,
         settings.MessageText = report.Text;
       },
       settings.Status, settings.MessageText);
+  if (versionOnly) {
+    platform.console.WriteLine("runwarden " + std::string(kProgramVersion));
+    return 0;
+  }
   report.Status = settings.Status;
   report.Text = settings.MessageText;
   return limit.Deliver(RenderReport(format, report, facts));

@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
-# The Debian package of the Linux build: made with cpack, it holds the program, its
-# manual page and its documentation, names its library dependencies, and the program it installs runs. As root,
-# and when no runwarden package is installed yet, it is really installed with dpkg -i and
-# purged again afterwards.
+# The Debian package of the Linux build: made by scripts/debian-package, it holds the
+# program, its manual page, its documentation and its license, names its library
+# dependencies and the build's version, and the program it installs runs. As root, and when
+# no runwarden package is installed yet, it is really installed with dpkg -i and purged
+# again afterwards.
 set -uo pipefail
 cd "$(dirname "$0")/../.."
 source tests/e2e/lib/common.sh
 require_built build/linux/runwarden
-require_tool cpack
 require_tool dpkg-deb
+require_tool dpkg-shlibdeps
 
 work=$(mktemp -d /tmp/runwarden-deb.XXXXXX)
 installed_by_test=false
@@ -18,11 +19,11 @@ cleanup() {
 }
 trap cleanup EXIT
 
-(cd build/linux && cpack -G DEB -B "$work/out" >"$work/cpack.log" 2>&1)
-expect_status "cpack -G DEB" 0 $?
+scripts/debian-package build/linux "$work/out" >"$work/package.log" 2>&1
+expect_status "scripts/debian-package" 0 $?
 deb=$(ls "$work"/out/runwarden_*.deb 2>/dev/null | head -n 1)
 if [[ -z $deb ]]; then
-  cat "$work/cpack.log"
+  cat "$work/package.log"
   expect_status "package made" yes no
   finish
 fi
@@ -32,13 +33,16 @@ expect_bytes "program and manual page in the package" \
   "./usr/bin/runwarden\n./usr/share/man/man1/runwarden.1.gz\n" "$work/files"
 # The README with every page of docs/ beside it, so that its links hold, and the examples.
 dpkg-deb -c "$deb" | awk '{print $6}' | grep -E '^\./usr/share/doc/.*[^/]$' | sort >"$work/docs"
-for file in README.md docs/*.md examples/runwarden-icinga2.conf examples/runwarden-nagios.cfg; do
+for file in README.md CHANGELOG.md changelog.gz copyright docs/*.md \
+  examples/runwarden-icinga2.conf examples/runwarden-nagios.cfg; do
   echo "./usr/share/doc/runwarden/$file"
 done | sort >"$work/docs.expected"
 expect_file "documentation in the package" "$work/docs.expected" "$work/docs"
-dpkg-deb -f "$deb" Package Depends >"$work/control"
+dpkg-deb -f "$deb" Package Version Depends >"$work/control"
 grep -q '^Package: runwarden$' "$work/control"
 expect_status "package name" 0 $?
+grep -qx "Version: $(project_version build/linux)" "$work/control"
+expect_status "the build's version" 0 $?
 grep -q 'libsystemd0' "$work/control"
 expect_status "depends on libsystemd0" 0 $?
 
@@ -54,6 +58,15 @@ expect_help_run() {
 
 dpkg-deb -x "$deb" "$work/root"
 expect_help_run "unpacked program" "$work/root/usr/bin/runwarden"
+# The license's terms in Debian's machine-readable form, word for word those of LICENSE.
+doc=$work/root/usr/share/doc/runwarden
+sed -n '1p;/^License: /p' "$doc/copyright" >"$work/copyright.head"
+format=https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/
+expect_bytes "copyright form" "Format: $format\nLicense: Expat\nLicense: Expat\n" \
+  "$work/copyright.head"
+diff <(sed -n '/^Permission/,$p' LICENSE | tr -s '\n' | tr -d ' ') \
+  <(sed -n '/^ Permission/,$p' "$doc/copyright" | grep -vx ' \.' | tr -d ' ') >/dev/null
+expect_status "the license's text" 0 $?
 MANWIDTH=80 man -l "$work/root/usr/share/man/man1/runwarden.1.gz" 2>/dev/null |
   grep -q 'runwarden - check that a scheduled task last ran in time and succeeded'
 expect_status "manual page renders" 0 $?

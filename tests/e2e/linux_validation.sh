@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The Linux program's outcomes that need no scheduler: help, missing options and a bad GMT
-# offset. Standard output is compared byte for byte, the exit status exactly.
+# The Linux program's outcomes that need no scheduler: help, the version, missing options
+# and a bad GMT offset. Standard output is compared byte for byte, the exit status exactly.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 source tests/e2e/lib/common.sh
@@ -42,6 +42,15 @@ expect_status help_switch 2 "$status"
 run help_utf8 C.UTF-8 -?
 expect_file help_utf8 "$work/help_utf8.want" "$work/help_utf8.out"
 expect_status help_utf8 2 "$status"
+
+# -version answers alone, whatever else the line holds; a help switch first still wins.
+version=$(project_version build/linux)
+run version C -task:backup -timeframe:tomorrow -version
+expect_bytes version "runwarden $version\n" "$work/version.out"
+expect_status version 0 "$status"
+run help_before_version C -h -version
+expect_file help_before_version "$work/help_c.want" "$work/help_before_version.out"
+expect_status help_before_version 2 "$status"
 
 run missing_task C -timeframe:today
 expect_bytes missing_task 'ScriptRes:Unknown:Scheduled Task name is required\n' "$work/missing_task.out"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# The Windows program's outcomes that need no scheduler, under Wine: help, missing options
-# and a bad GMT offset, with CR LF line ends and the banner's code page 437 bytes unchanged.
-# The program splits its one command-line text itself, which the quoted cases show.
+# The Windows program's outcomes that need no scheduler, under Wine: help, the version,
+# missing options and a bad GMT offset, with CR LF line ends and the banner's code page 437
+# bytes unchanged. The program splits its one command-line text itself, which the quoted
+# cases show.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 source tests/e2e/lib/common.sh
@@ -36,6 +37,10 @@ expect_status no_arguments 2 "$status"
 run empty_then_help "" -h -task:backup -timeframe:today
 expect_file empty_then_help "$work/help.want" "$work/empty_then_help.out"
 expect_status empty_then_help 2 "$status"
+
+run version -version
+expect_bytes version "runwarden $(project_version build/windows)\r\n" "$work/version.out"
+expect_status version 0 "$status"
 
 run missing_task -timeframe:today
 expect_bytes missing_task 'ScriptRes:Unknown:Scheduled Task name is required\r\n' "$work/missing_task.out"

@@ -521,6 +521,42 @@ TEST(CheckRun, HelpKeepsTheDefaultForm) {
   EXPECT_EQ(fake.output.back(), Unknown(std::bad_alloc().what()));
 }
 
+// -version prints the version line and does nothing else: no validation, no scheduler. The
+// help text wins when asked for first, or when the command line could not be read.
+TEST(CheckRun, VersionAnswersAlone) {
+  const struct {
+    Arguments arguments;
+    bool version;
+    const char* reason;
+  } cases[] = {
+      {{"-version"}, true, "alone"},
+      {{"-task:a", "-timeframe:today", "-version"}, true, "a complete check is not run"},
+      {{"-format:xml", "-remotegmt:781", "-version"}, true, "nothing is validated"},
+      {{"-version", "-h"}, true, "a help switch that is not first asks for nothing"},
+      {{"/?", "-version"}, false, "a help switch first wins"},
+  };
+  for (const auto& c : cases) {
+    const CheckRun run(c.arguments);
+    if (c.version) {
+      EXPECT_EQ(run.exitStatus, 0) << c.reason;
+      EXPECT_EQ(run.fake.output, Calls{"runwarden " RUNWARDEN_VERSION}) << c.reason;
+      EXPECT_EQ(run.fake.calls, Calls{}) << c.reason;
+    } else {
+      EXPECT_TRUE(run.HelpShown()) << c.reason;
+      EXPECT_EQ(run.ResultLine(), Unknown("TimeFrame is required")) << c.reason;
+    }
+  }
+
+  FakePlatform fake;
+  ExhaustedTimeZone timeZone;
+  Platform platform{fake, fake, fake, fake, fake, timeZone, fake, fake, fake};
+  const int status = RunCheck({"-task:a", "-timeframe:today", "-remotegmt:0", "-version"},
+                              platform, RegionalSettings{}, {});
+  EXPECT_EQ(status, 2) << "a command line that could not be read";
+  EXPECT_GT(fake.output.size(), 1U);
+  EXPECT_EQ(fake.output.back(), Unknown(std::bad_alloc().what()));
+}
+
 // A clock that runs out of memory: errors that are no Exception end the check as Unknown
 // with their own text, after the clean-up.
 class ExhaustedClock final : public Clock {

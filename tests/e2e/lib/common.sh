@@ -27,6 +27,11 @@ require_built() {
   done
 }
 
+# project_version BUILD_DIR: the version the build was configured with (CMakeLists.txt).
+project_version() {
+  sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$1/CMakeCache.txt"
+}
+
 # expect_status NAME EXPECTED ACTUAL
 expect_status() {
   checks=$((checks + 1))
