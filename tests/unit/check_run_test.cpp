@@ -549,7 +549,7 @@ TEST(CheckRun, VersionAnswersAlone) {
 
   FakePlatform fake;
   ExhaustedTimeZone timeZone;
-  Platform platform{fake, fake, fake, fake, fake, timeZone, fake, fake, fake};
+  Platform platform{fake, fake, fake, fake, fake, timeZone, fake, fake, fake, fake};
   const int status = RunCheck({"-task:a", "-timeframe:today", "-remotegmt:0", "-version"},
                               platform, RegionalSettings{}, {});
   EXPECT_EQ(status, 2) << "a command line that could not be read";
