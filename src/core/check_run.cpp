@@ -15,6 +15,7 @@
 #include "core/integer_text.h"
 #include "core/program_version.h"
 #include "core/remote_connection.h"
+#include "core/report_delivery.h"
 #include "core/report_forms.h"
 #include "core/sched_tasks_helper.h"
 #include "core/split_command_line.h"
@@ -25,9 +26,23 @@
 namespace runwarden {
 namespace {
 
+// Whether an -outfile: text names a file: it does not end in a folder separator (a
+// backslash that is the trail byte of a double-byte character is none).
+bool NamesAFile(std::string_view path, const SystemLeadBytes& leadBytes) {
+  bool endsInSeparator = false;
+  for (std::size_t i = 0; i < path.size(); ++i) {
+    endsInSeparator = path[i] == '\\' || path[i] == '/';
+    if (IsLeadByte(leadBytes, path[i]) && i + 1 < path.size()) ++i;
+  }
+  return !endsInSeparator;
+}
+
 // Each failure replaces the message of the one before, so when both fail the time frame's
-// message stands. A non-zero minute count skips the keyword lookup.
-void Validate(CheckSettings& settings, TimeFrameKind& kind, ReportFormat& format) {
+// message stands. A non-zero minute count skips the keyword lookup. The target is set only
+// when the check's result goes where the options say: not with the help text, nor to an
+// output file that the options cannot name.
+void Validate(CheckSettings& settings, TimeFrameKind& kind, const SystemLeadBytes& leadBytes,
+              ReportTarget& target) {
   if (settings.TaskName.empty()) {
     settings.Status = CheckStatus::Unknown;
     settings.MessageText = "Scheduled Task name is required";
@@ -39,7 +54,8 @@ void Validate(CheckSettings& settings, TimeFrameKind& kind, ReportFormat& format
     settings.Status = CheckStatus::Unknown;
     settings.MessageText = "TimeFrame is required";
   }
-  if (!settings.ShowHelp && !settings.TimeoutText.empty()) {
+  if (settings.ShowHelp) return;
+  if (!settings.TimeoutText.empty()) {
     const std::optional<std::int32_t> seconds = ParseTimeoutSeconds(settings.TimeoutText);
     if (seconds) {
       settings.TimeoutSeconds = *seconds;
@@ -49,12 +65,22 @@ void Validate(CheckSettings& settings, TimeFrameKind& kind, ReportFormat& format
           "Invalid timeout specified. Timeout should be a number of seconds in range 1..2147483647";
     }
   }
+  // Its message stands over the ones before, as the answer goes to standard output and
+  // not where the caller looks for it.
+  if (!settings.OutFile.empty() && !NamesAFile(settings.OutFile, leadBytes)) {
+    settings.Status = CheckStatus::Unknown;
+    settings.MessageText = "Invalid output file specified. The path should name a file";
+  } else {
+    target.outFile = settings.OutFile;
+  }
   // Tested last, so that its message stands: the caller reads this answer in a form it did
   // not ask for. Where the help text is shown the result line is the default one, whatever
   // the arguments read before an error said.
-  if (!settings.ShowHelp && !FindReportFormat(settings.FormatText, format)) {
+  if (!FindReportFormat(settings.FormatText, target.format)) {
     settings.Status = CheckStatus::Unknown;
-    settings.MessageText = "Invalid format specified. Format should be scriptres or nagios";
+    settings.MessageText =
+        "Invalid format specified. Format should be scriptres, nagios, prometheus or json";
+    target.outFile.clear();
   }
 }
 
@@ -153,13 +179,27 @@ class CheckWindow {
   std::optional<TimeWindow> window_;
 };
 
+// A local date and time in seconds since 1970, by the zone's rules for that date (not now
+// minus the age, which is an hour off across a change of daylight saving); none when the
+// platform cannot convert it.
+std::optional<std::int64_t> UnixTime(DateTime local, TimeZone& timeZone) {
+  const DateParts date = SplitDate(local);
+  const TimeParts time = SplitTime(local);
+  const SystemTime record{date.year, date.month, 0, date.day, time.hour, time.minute, time.second,
+                          time.millisecond};
+  std::int64_t unixTime = 0;
+  if (!timeZone.LocalToUnixTime(record, &unixTime)) return std::nullopt;
+  return unixTime;
+}
+
 // Judges the opened task's last run: its status and text go into the report with what it
 // measured, as soon as that is known. A non-zero exit code is raised, as are the failures
-// of reading the run.
+// of reading the run. unixTimes: the form shows the last run as a Unix time too.
 void JudgeOpenedTask(TSchedTasksHelper& helper, const CheckSettings& settings,
                      CheckWindow& window, Platform& platform, const RegionalSettings& regional,
-                     CheckReport& report) {
+                     bool unixTimes, CheckReport& report) {
   const DateTime lastRun = helper.LastRunTime() + settings.TimeShift;
+  if (unixTimes) report.LastRunUnixTime = UnixTime(lastRun, platform.timeZone);
   const TimeWindow& frame = window.Get();
   report.AgeSeconds = AgeInSeconds(lastRun, frame.Now);
   if (settings.TimeFrameMinutes > 0) {
@@ -197,17 +237,18 @@ void RunJudged(Work&& work, CheckStatus& status, std::string& text) {
 // time limit is the check's: once it has passed no further task is looked at.
 void JudgePatternTasks(TSchedTasksHelper& helper, const CheckSettings& settings,
                        CheckWindow& window, Platform& platform, const RegionalSettings& regional,
-                       const CheckTimeLimit& limit, CheckReport& report) {
+                       bool unixTimes, const CheckTimeLimit& limit, CheckReport& report) {
   std::vector<FoundTask> found;  // released before the helper
   if (!helper.FindTasks(settings.TaskName, found)) throw ESchedTasksHelperError(helper.ErrorText());
   for (const FoundTask& task : found) {
     limit.Enforce();
     CheckReport& taskReport = report.Tasks.emplace_back();
     taskReport.TaskName = task.Name;
+    taskReport.WideTaskName = task.Path;
     RunJudged(
         [&] {
           if (!helper.OpenFoundTask(task)) throw ESchedTasksHelperError(helper.ErrorText());
-          JudgeOpenedTask(helper, settings, window, platform, regional, taskReport);
+          JudgeOpenedTask(helper, settings, window, platform, regional, unixTimes, taskReport);
         },
         taskReport.Status, taskReport.Text);
   }
@@ -219,27 +260,36 @@ void JudgePatternTasks(TSchedTasksHelper& helper, const CheckSettings& settings,
 // matches, into the report. Failures are raised; the resources are released before they
 // reach the caller.
 void CheckTasks(CheckSettings& settings, TimeFrameKind kind, bool pattern, Platform& platform,
-                const RegionalSettings& regional, const CheckTimeLimit& limit,
+                const RegionalSettings& regional, bool unixTimes, const CheckTimeLimit& limit,
                 CheckReport& report) {
   StartCom(platform);
   CheckResources resources(platform, settings);
   TSchedTasksHelper& helper = ConnectScheduler(settings, platform, limit, resources);
   CheckWindow window(settings, kind, platform.clock);
   if (pattern) {
-    JudgePatternTasks(helper, settings, window, platform, regional, limit, report);
+    JudgePatternTasks(helper, settings, window, platform, regional, unixTimes, limit, report);
     return;
   }
+  report.TaskAsked = true;
   if (!helper.OpenTask(settings.TaskName)) throw ESchedTasksHelperError(helper.ErrorText());
-  JudgeOpenedTask(helper, settings, window, platform, regional, report);
+  JudgeOpenedTask(helper, settings, window, platform, regional, unixTimes, report);
 }
 
-// The one result of a check whose time ran out: whatever it had found is not shown.
-CheckReport TimedOutReport(const CheckSettings& settings) {
-  CheckReport report;
-  report.Status = CheckStatus::Unknown;
-  report.TaskName = settings.TaskName;
-  report.Text = TimedOutText(settings.TimeoutSeconds);
-  return report;
+// Starts the check's time limit with its one result should the time run out, Unknown,
+// whatever the check had found by then. The result is rendered now, dated now, so that the
+// watchdog has only to write it.
+void StartTimeLimit(const CheckSettings& settings, const ReportTarget& target, CheckFacts facts,
+                    Platform& platform, CheckTimeLimit& limit) {
+  CheckReport timedOut;
+  timedOut.Status = CheckStatus::Unknown;
+  timedOut.TaskName = settings.TaskName;
+  timedOut.Text = TimedOutText(settings.TimeoutSeconds);
+  if (ShowsUnixTimes(target.format)) facts.CheckedAtUnixTime = platform.clock.GetUnixTime();
+  limit.Start(settings.TimeoutSeconds,
+              [target, facts, &platform, taskName = timedOut.TaskName,
+               rendered = RenderForTarget(target, timedOut, facts, platform)] {
+                return WriteRenderedReport(target, rendered, taskName, facts, platform);
+              });
 }
 
 }  // namespace
@@ -249,11 +299,9 @@ int RunCheck(const std::vector<std::string>& arguments, Platform& platform,
   CheckSettings settings;
   CheckReport report;
   CheckFacts facts;
-  ReportFormat format = ReportFormat::ScriptRes;
+  ReportTarget target;
   bool versionOnly = false;
-  CheckTimeLimit limit(platform, [&platform](const ReportOutput& output) {
-    for (const std::string& line : output.lines) platform.console.WriteLine(line);
-  });
+  CheckTimeLimit limit(platform);
   // The one place where the failures of a check become its outcome; those of the
   // tasks of a pattern become theirs.
   RunJudged(
@@ -263,21 +311,21 @@ int RunCheck(const std::vector<std::string>& arguments, Platform& platform,
         // command line that could not be read, still shows the help text.
         versionOnly = settings.ShowVersion && !settings.ShowHelp;
         if (versionOnly) return;
+        facts.TaskName = settings.TaskName;
         facts.Host = settings.HostName;  // as given, before the backslashes are added
         facts.TimeFrame = settings.TimeFrameText;
+        facts.WarnFrame = !settings.WarnFrameText.empty();
         if (settings.ShowHelp) {
           PrintBanner(platform.console);
           PrintUsage(platform.console);
         }
         TimeFrameKind kind = TimeFrameKind::Today;
-        Validate(settings, kind, format);
+        Validate(settings, kind, leadBytes, target);
         if (settings.Status != CheckStatus::Ok) return;
         report.TaskName = settings.TaskName;
-        if (settings.TimeoutSeconds > 0) {
-          limit.Start(settings.TimeoutSeconds, RenderReport(format, TimedOutReport(settings), facts));
-        }
+        if (settings.TimeoutSeconds > 0) StartTimeLimit(settings, target, facts, platform, limit);
         CheckTasks(settings, kind, IsTaskPattern(settings.TaskName, leadBytes), platform, regional,
-                   limit, report);
+                   ShowsUnixTimes(target.format), limit, report);
         settings.Status = report.Status;
         settings.MessageText = report.Text;
       },
@@ -288,7 +336,8 @@ int RunCheck(const std::vector<std::string>& arguments, Platform& platform,
   }
   report.Status = settings.Status;
   report.Text = settings.MessageText;
-  return limit.Deliver(RenderReport(format, report, facts));
+  if (ShowsUnixTimes(target.format)) facts.CheckedAtUnixTime = platform.clock.GetUnixTime();
+  return limit.Deliver([&] { return DeliverReport(target, report, facts, platform); });
 }
 
 int RunProgram(const ProgramCommandLine& commandLine, Platform& platform) {

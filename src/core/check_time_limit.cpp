@@ -21,29 +21,22 @@ std::string TimedOutText(std::int32_t seconds) {
   return "Check timed out after " + DecimalText(seconds) + " seconds";
 }
 
-void CheckTimeLimit::Start(std::int32_t seconds, ReportOutput timedOut) {
-  timedOut_ = std::move(timedOut);
+void CheckTimeLimit::Start(std::int32_t seconds, Delivery deliverTimedOut) {
+  deliverTimedOut_ = std::move(deliverTimedOut);
   timedOutText_ = TimedOutText(seconds);
-  const auto deadline =
-      platform_.deadline.StartDeadline(std::chrono::seconds(seconds), [this]() -> int {
-        write_(*timedOut_);
-        return timedOut_->exitStatus;
-      });
+  const auto deadline = platform_.deadline.StartDeadline(
+      std::chrono::seconds(seconds), [this] { return watchdogStatus_ = deliverTimedOut_(); });
   platform_.com.SetCheckDeadline(deadline);
 }
 
 void CheckTimeLimit::Enforce() const {
-  if (timedOut_ && platform_.deadline.DeadlinePassed()) throw Exception(timedOutText_);
+  if (deliverTimedOut_ && platform_.deadline.DeadlinePassed()) throw Exception(timedOutText_);
 }
 
-int CheckTimeLimit::Deliver(const ReportOutput& own) {
-  const ReportOutput* output = &own;
-  if (timedOut_) {
-    if (!platform_.deadline.ClaimOutput()) return timedOut_->exitStatus;  // the watchdog wrote it
-    if (platform_.deadline.DeadlinePassed()) output = &*timedOut_;
-  }
-  write_(*output);
-  return output->exitStatus;
+int CheckTimeLimit::Deliver(const Delivery& deliverOwn) {
+  if (!deliverTimedOut_) return deliverOwn();
+  if (!platform_.deadline.ClaimOutput()) return watchdogStatus_;  // the watchdog wrote it
+  return platform_.deadline.DeadlinePassed() ? deliverTimedOut_() : deliverOwn();
 }
 
 }  // namespace runwarden

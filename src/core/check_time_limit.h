@@ -11,7 +11,6 @@
 #include <string>
 #include <string_view>
 
-#include "core/report_forms.h"
 #include "platform/platform.h"
 
 namespace runwarden {
@@ -23,28 +22,26 @@ std::string TimedOutText(std::int32_t seconds);
 
 class CheckTimeLimit {
  public:
-  // Puts an output where the check's output goes; must not throw, as the watchdog calls it
-  // on a thread of its own.
-  using OutputWriter = std::function<void(const ReportOutput&)>;
+  // Writes an output where the check's output goes and returns its exit status. The
+  // watchdog calls the timed-out one on a thread of its own: it must not throw.
+  using Delivery = std::function<int()>;
 
-  CheckTimeLimit(Platform& platform, OutputWriter write)
-      : platform_(platform), write_(std::move(write)) {}
+  explicit CheckTimeLimit(Platform& platform) : platform_(platform) {}
   CheckTimeLimit(const CheckTimeLimit&) = delete;
   CheckTimeLimit& operator=(const CheckTimeLimit&) = delete;
 
-  // Starts the limit now, at most once. timedOut: the check's output should the deadline
-  // pass, rendered in advance so that the watchdog has only to write it.
-  void Start(std::int32_t seconds, ReportOutput timedOut);
+  // Starts the limit now, at most once; deliverTimedOut writes the timed-out result.
+  void Start(std::int32_t seconds, Delivery deliverTimedOut);
   // Raises the timed-out failure once the deadline has passed; nothing without a limit.
   void Enforce() const;
-  // Writes the check's own output, or the timed-out one once the deadline has passed,
-  // unless the watchdog has written that; returns the exit status of the output.
-  int Deliver(const ReportOutput& own);
+  // Writes the check's own output by deliverOwn, or the timed-out one once the deadline has
+  // passed, unless the watchdog has written that; returns the exit status of the output.
+  int Deliver(const Delivery& deliverOwn);
 
  private:
   Platform& platform_;
-  OutputWriter write_;
-  std::optional<ReportOutput> timedOut_;  // none: no limit
+  Delivery deliverTimedOut_;  // empty: no limit
+  int watchdogStatus_ = 0;    // the exit status of what the watchdog wrote
   std::string timedOutText_;
 };
 

@@ -11,11 +11,12 @@ namespace {
 // Names no product: the engine shows it before the status word.
 constexpr std::string_view kServiceLabel = "TASK";
 
-std::string_view StatusWord(CheckStatus status) {
-  switch (status) {
-    case CheckStatus::Ok: return "OK";
-    case CheckStatus::Bad: return "CRITICAL";
-    case CheckStatus::Unknown: break;
+std::string_view StatusWord(const CheckReport& report) {
+  switch (VerdictOf(report, true)) {
+    case Verdict::Ok: return "OK";
+    case Verdict::Warning: return "WARNING";
+    case Verdict::Bad: return "CRITICAL";
+    case Verdict::Unknown: break;
   }
   return "UNKNOWN";
 }
@@ -27,62 +28,81 @@ std::string PluginText(std::string text) {
   return text;
 }
 
-// label=value[unit][;warning;critical], the empty warning kept only before a critical.
+// label=value[unit][;warning[;critical]], an empty warning kept only before a critical.
 std::string PerfDataValue(std::string_view label, std::int64_t value, std::string_view unit,
-                          std::optional<std::int64_t> critical) {
+                          std::optional<std::int64_t> warning = std::nullopt,
+                          std::optional<std::int64_t> critical = std::nullopt) {
   std::string text = PerfDataLabel(label) + "=" + DecimalText(value) + std::string(unit);
-  if (critical) text += ";;" + DecimalText(*critical);
+  if (warning || critical) text += ";" + (warning ? DecimalText(*warning) : "");
+  if (critical) text += ";" + DecimalText(*critical);
   return text;
 }
 
-// The values of one report, their labels led by prefix; appended to data.
-void AddPerfData(const CheckReport& report, const std::string& prefix, std::string& data) {
-  const auto add = [&data](std::string value) {
-    if (!data.empty()) data += ' ';
-    data += value;
-  };
+// The values of one report, their labels led by prefix; appended to values.
+void AddPerfData(const CheckReport& report, const std::string& prefix,
+                 std::vector<std::string>& values) {
   if (report.AgeSeconds) {
-    add(PerfDataValue(prefix + "age", *report.AgeSeconds, "s", report.WindowSeconds));
+    values.push_back(PerfDataValue(prefix + "age", *report.AgeSeconds, "s",
+                                   report.WarnWindowSeconds, report.WindowSeconds));
   }
-  if (report.LastResult) add(PerfDataValue(prefix + "result", *report.LastResult, "", std::nullopt));
+  if (report.LastResult) values.push_back(PerfDataValue(prefix + "result", *report.LastResult, ""));
+  if (report.NextRunSeconds) {
+    values.push_back(PerfDataValue(prefix + "next", *report.NextRunSeconds, "s"));
+  }
+  if (report.MissedRuns) values.push_back(PerfDataValue(prefix + "missed", *report.MissedRuns, ""));
 }
 
-// A check of many tasks has the values of each task, labelled with its name.
-std::string PerfData(const CheckReport& report) {
-  std::string data;
-  AddPerfData(report, "", data);
-  for (const CheckReport& task : report.Tasks) AddPerfData(task, task.TaskName + " ", data);
-  return data;
+// "TASK OK - Backup: 12/7/26 2:00:00 am"
+std::string Summary(const CheckReport& report) {
+  return std::string(kServiceLabel) + " " + std::string(StatusWord(report)) + " - " +
+         PluginText(report.TaskName.empty() ? report.Text : report.TaskName + ": " + report.Text);
 }
 
-}  // namespace
-
-std::string PluginLine(const CheckReport& report) {
-  std::string line = std::string(kServiceLabel) + " " + std::string(StatusWord(report.Status));
-  line += " - ";
-  line += PluginText(report.TaskName.empty() ? report.Text : report.TaskName + ": " + report.Text);
-  const std::string data = PerfData(report);
-  if (!data.empty()) line += " | " + data;
-  return line;
-}
-
-std::vector<std::string> PluginLines(const CheckReport& report) {
-  std::vector<std::string> lines{PluginLine(report)};
+// "CRITICAL - Backup: 12/7/26 2:00:00 am" for each task of a pattern.
+std::vector<std::string> LongOutput(const CheckReport& report) {
+  std::vector<std::string> lines;
   for (const CheckReport& task : report.Tasks) {
-    lines.push_back(std::string(StatusWord(task.Status)) + " - " +
+    lines.push_back(std::string(StatusWord(task)) + " - " +
                     PluginText(task.TaskName + ": " + task.Text));
   }
   return lines;
 }
 
-int PluginExitStatus(CheckStatus status) {
-  switch (status) {
-    case CheckStatus::Ok: return 0;
-    case CheckStatus::Bad: return 2;
-    case CheckStatus::Unknown: break;
-  }
-  return 3;
+}  // namespace
+
+std::vector<std::string> PerfDataValues(const CheckReport& report) {
+  std::vector<std::string> values;
+  AddPerfData(report, "", values);
+  for (const CheckReport& task : report.Tasks) AddPerfData(task, task.TaskName + " ", values);
+  return values;
 }
+
+std::string PluginLine(const CheckReport& report) {
+  std::string line = Summary(report);
+  const std::vector<std::string> values = PerfDataValues(report);
+  for (std::size_t i = 0; i < values.size(); ++i) line += (i == 0 ? " | " : " ") + values[i];
+  return line;
+}
+
+std::vector<std::string> PluginLines(const CheckReport& report) {
+  std::vector<std::string> lines{PluginLine(report)};
+  for (std::string& line : LongOutput(report)) lines.push_back(std::move(line));
+  return lines;
+}
+
+std::string PluginOutput(const CheckReport& report) {
+  std::string output = Summary(report);
+  for (const std::string& line : LongOutput(report)) output += "\n" + line;
+  return output;
+}
+
+int PluginExitStatus(CheckStatus status) {
+  CheckReport report;
+  report.Status = status;
+  return PluginExitStatus(report);
+}
+
+int PluginExitStatus(const CheckReport& report) { return static_cast<int>(VerdictOf(report, true)); }
 
 std::string PerfDataLabel(std::string_view name) {
   std::string label = PluginText(std::string(name));

@@ -1,29 +1,51 @@
 #include "core/report_forms.h"
 
+#include "core/json_report.h"
 #include "core/plugin_report.h"
+#include "core/prometheus_report.h"
 #include "core/scriptres_report.h"
 #include "core/text_rules.h"
 
 namespace runwarden {
 
 bool FindReportFormat(std::string_view text, ReportFormat& format) {
-  if (text.empty() || TextEquals(text, "scriptres")) {
+  static constexpr struct {
+    std::string_view name;
+    ReportFormat format;
+  } kForms[] = {{"scriptres", ReportFormat::ScriptRes},
+                {"nagios", ReportFormat::Nagios},
+                {"prometheus", ReportFormat::Prometheus},
+                {"json", ReportFormat::Json}};
+  if (text.empty()) {
     format = ReportFormat::ScriptRes;
     return true;
   }
-  if (TextEquals(text, "nagios")) {
-    format = ReportFormat::Nagios;
-    return true;
+  for (const auto& form : kForms) {
+    if (TextEquals(text, form.name)) {
+      format = form.format;
+      return true;
+    }
   }
   return false;
 }
 
-ReportOutput RenderReport(ReportFormat format, const CheckReport& report, const CheckFacts&) {
+bool IsUtf8Form(ReportFormat format) { return format != ReportFormat::ScriptRes; }
+
+bool ShowsUnixTimes(ReportFormat format) {
+  return format == ReportFormat::Prometheus || format == ReportFormat::Json;
+}
+
+ReportOutput RenderReport(ReportFormat format, const CheckReport& report, const CheckFacts& facts) {
+  // The machine-read forms have the exit status of the default form.
+  const int defaultStatus = static_cast<int>(report.Status);
   switch (format) {
-    case ReportFormat::Nagios: return {PluginLines(report), PluginExitStatus(report.Status)};
+    case ReportFormat::Nagios: return {PluginLines(report), PluginExitStatus(report)};
+    case ReportFormat::Prometheus:
+      return {PrometheusLines(report, facts), defaultStatus, false};
+    case ReportFormat::Json: return {{JsonDocument(report, facts)}, defaultStatus, false};
     case ReportFormat::ScriptRes: break;
   }
-  return {{ScriptResLine(report)}, static_cast<int>(report.Status)};
+  return {{ScriptResLine(report)}, defaultStatus};
 }
 
 }  // namespace runwarden

@@ -1,6 +1,8 @@
 #pragma once
 // The local wall clock.
 
+#include <cstdint>
+
 #include "platform/system_time.h"
 
 namespace runwarden {
@@ -10,6 +12,8 @@ class Clock {
   virtual ~Clock() = default;
   // Local date and time with milliseconds (GetLocalTime on Windows).
   virtual SystemTime GetLocalTime() = 0;
+  // Now in whole seconds since 1970-01-01 00:00 UTC (GetSystemTimeAsFileTime on Windows).
+  virtual std::int64_t GetUnixTime() = 0;
 };
 
 }  // namespace runwarden

@@ -10,4 +10,7 @@ namespace runwarden {
 // a Japanese user locale on a Western system.)
 inline constexpr std::uint32_t kAnsiCodePage = 0;
 
+// CP_UTF8: the code page of the texts that monitoring engines read.
+inline constexpr std::uint32_t kUtf8CodePage = 65001;
+
 }  // namespace runwarden

@@ -10,6 +10,7 @@
 #include "platform/locale_api.h"
 #include "platform/logon_api.h"
 #include "platform/network_api.h"
+#include "platform/output_file.h"
 #include "platform/time_zone.h"
 #include "platform/wide_text.h"
 
@@ -25,6 +26,7 @@ struct Platform {
   Console& console;
   LocaleApi& locale;
   CaseMapping& caseMapping;
+  OutputFile& outputFile;
   DeadlineTimer& deadline;
 };
 

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "platform/system_time.h"
+
 namespace runwarden {
 
 class TimeZone {
@@ -11,6 +13,10 @@ class TimeZone {
   // The zone's standard (not daylight-saving) bias in minutes, UTC = local time + bias;
   // false when the zone cannot be read.
   virtual bool GetStandardBias(std::int32_t* biasMinutes) = 0;
+  // A local date and time (wDayOfWeek unused) in whole seconds since 1970-01-01 00:00 UTC,
+  // by the zone's rules for that date, daylight saving included
+  // (TzSpecificLocalTimeToSystemTime on Windows); false when it cannot be converted.
+  virtual bool LocalToUnixTime(const SystemTime& local, std::int64_t* unixTime) = 0;
 };
 
 }  // namespace runwarden

@@ -20,6 +20,9 @@ class WideText {
   virtual int WideCharToMultiByte(std::uint32_t codePage, std::uint32_t flags,
                                   const char16_t* units, int unitCount, char* buffer,
                                   int capacity) = 0;
+  // GetACP: the code page that kAnsiCodePage stands for; kUtf8CodePage where the system's
+  // texts are UTF-8 already (always on Linux).
+  virtual std::uint32_t AnsiCodePage() = 0;
 };
 
 }  // namespace runwarden

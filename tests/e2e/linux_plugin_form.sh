@@ -140,7 +140,7 @@ check "the host in the reason, never the password" 2 \
   'TASK CRITICAL - rw-ok: Cannot connect to computer: "\\\\127.0.0.1:1"; Error Code: 80070035\n' \
   -task:rw-ok -timeframe:10 -host:127.0.0.1:1 -user:monitor -pswd:Zq7-secret -format:nagios
 check "an unknown form: the default one, its message last" 2 \
-  'ScriptRes:Unknown:Invalid format specified. Format should be scriptres or nagios\n' \
+  'ScriptRes:Unknown:Invalid format specified. Format should be scriptres, nagios, prometheus or json\n' \
   -timeframe:10 -format:plugin
 
 # The help text, then the default line: nothing after a help switch is read.

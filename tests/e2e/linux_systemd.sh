@@ -80,6 +80,10 @@ testbed_oneshot rw-many-idle.service /bin/true
 testbed_idle_timer rw-many-idle.timer
 testbed_oneshot rw-many-disk.service /bin/true
 testbed_oneshot rw-many-tpl@.service /bin/true
+# Aliases (links to another unit's file) are the unit they name: one of a unit that a
+# listed timer starts, one of a unit that the pattern does not match.
+ln -s rw-many-ok.service "$XDG_CONFIG_HOME/systemd/user/rw-many-ok-alias.service"
+ln -s rw-fails.service "$XDG_CONFIG_HOME/systemd/user/rw-alias-of-fails.service"
 # More units than answers are awaited at once (four each): they stay active once they
 # ran, so that the manager keeps their runs without a timer.
 bulk=()
@@ -244,6 +248,9 @@ run_program_checks() {
   run "pattern: outside the window" 1 \
     "ScriptRes:Bad:1 task matched, 1 failed; rw-many-ok.timer: $many_ok" \
     -task:rw-many-ok.* -timeframe:yesterday
+  run "pattern that matches a unit by an alias only: shown by the alias" 1 \
+    "ScriptRes:Bad:1 task matched, 1 failed; rw-alias-of-fails.service: $fails Last Result : 3" \
+    '-task:rw-alias-*' -timeframe:10
   run "pattern that matches nothing" 1 \
     'ScriptRes:Bad:Cannot find task "rw-none-*"; Error Code: 80070002' -task:rw-none-* -timeframe:10
   run "pattern that matches only a template" 1 \

@@ -11,20 +11,12 @@ source tests/e2e/lib/wine.sh
 
 bin=build/windows
 require_built "$bin/runwarden.exe" "$bin/task_fixture.exe"
-require_tool localedef
 require_tool iconv
-# Wine takes the code pages from the Linux locale names; the locales themselves must exist
-# for the argument vector to reach Wine whole. They are compiled into a private directory.
-locales=$(mktemp -d /tmp/runwarden-wine-locales.XXXXXX)
-for locale in en_US ja_JP; do
-  localedef -i "$locale" -f UTF-8 "$locales/$locale.UTF-8" 2>/dev/null ||
-    { echo "FAIL: localedef $locale"; exit 1; }
-done
-export LOCPATH=$locales TZ=UTC
-unset LC_ALL LANG LC_MESSAGES LC_CTYPE
+wine_locales
+export TZ=UTC
 wine_start
 out=$(mktemp)
-trap 'rm -f "$out" "$out.err"; rm -rf "$locales"; wine_stop' EXIT
+trap 'rm -f "$out" "$out.err"; rm -rf "$WINE_LOCALES"; wine_stop' EXIT
 
 western_system=(LANG=en_US.UTF-8)
 japanese_user=(LANG=en_US.UTF-8 LC_MESSAGES=ja_JP.UTF-8)

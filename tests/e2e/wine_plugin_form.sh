@@ -70,7 +70,7 @@ check "many tasks: the worst status, a line per task" 2 \
   "TASK CRITICAL - *: 4 tasks matched, 2 failed; Crashed Job: 6/15/2020 10:20:30 AM Last Result : 3221225477; Never Ran: Invalid argument to date encode | 'Bob''s Job age'=AGEs;;$threshold 'Bob''s Job result'=0 'Crashed Job age'=AGEs;;$threshold 'Crashed Job result'=3221225477 'Nightly Backup age'=AGEs;;$threshold 'Nightly Backup result'=0\r\nOK - Bob's Job: 6/15/2020 10:20:30 AM\r\nCRITICAL - Crashed Job: 6/15/2020 10:20:30 AM Last Result : 3221225477\r\nUNKNOWN - Never Ran: Invalid argument to date encode\r\nOK - Nightly Backup: 6/15/2020 10:20:30 AM\r\n" \
   '-task:*' "$frame"
 check "an unknown form: the default one" 2 \
-  'ScriptRes:Unknown:Invalid format specified. Format should be scriptres or nagios\r\n' \
+  'ScriptRes:Unknown:Invalid format specified. Format should be scriptres, nagios, prometheus or json\r\n' \
   "-task:Nightly Backup" "$frame" -format:xml
 
 finish

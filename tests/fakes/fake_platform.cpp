@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/linux/real_platform_linux.h"
+
 namespace runwarden::testing {
 
 std::string GuidName(const Guid& guid) {
@@ -31,6 +33,8 @@ std::string FakePlatform::Narrow(std::u16string_view text) {
   return narrow;
 }
 
+std::string FakePlatform::Utf8(std::u16string_view text) { return Utf8FromUtf16(text); }
+
 namespace {
 
 // An optional text of a 2.0 call as recorded.
@@ -43,11 +47,18 @@ std::string Optional(std::u16string_view text) {
 // Objects the code under test failed to release are freed with objects_, so that the
 // sanitizers report the test's own findings, not this fake's.
 FakePlatform::FakePlatform()
-    : platform_{*this, *this, *this, *this, *this, *this, *this, *this, *this, *this} {}
+    : platform_{*this, *this, *this, *this, *this, *this, *this, *this, *this, *this, *this} {}
 
 FakePlatform::~FakePlatform() = default;
 
 namespace {
+
+// Each byte as the unit of the same number.
+std::u16string Latin1(std::string_view text) {
+  std::u16string units;
+  for (const char byte : text) units += static_cast<unsigned char>(byte);
+  return units;
+}
 
 template <class Value>
 Value AnswerFor(const std::map<std::string, Value>& answers, const std::string& name,
@@ -96,7 +107,7 @@ HResult FakeWorkItems::Next(std::uint32_t wanted, std::vector<std::u16string>& n
   for (std::uint32_t i = 0; i < wanted; ++i, ++given_) {
     if (given_ == fake_.nextFailsAfter) return FakePlatform::kFailure;
     if (given_ == listed.size()) return kFalse;
-    names.emplace_back(listed[given_].begin(), listed[given_].end());  // Latin-1
+    names.push_back(Latin1(listed[given_]));
   }
   return 0;
 }
@@ -124,7 +135,7 @@ HResult FakeRegisteredTask::get_LastTaskResult(std::int32_t* result) {
 HResult FakeRegisteredTask::get_Name(std::u16string* name) {
   fake_.calls.push_back("get_Name(" + name_ + ")");
   const std::string text = TaskName();
-  name->assign(text.begin(), text.end());  // Latin-1
+  *name = Latin1(text);
   return 0;
 }
 
@@ -223,9 +234,32 @@ int FakePlatform::MultiByteToWideChar(std::uint32_t codePage, std::uint32_t flag
   calls.push_back("MultiByteToWideChar(" + std::to_string(codePage) + ", " +
                   std::to_string(flags) + ", " + std::to_string(byteCount) + ", " +
                   std::to_string(capacity) + ")");
-  if (byteCount > capacity) return 0;
-  for (int i = 0; i < byteCount; ++i) buffer[i] = static_cast<unsigned char>(bytes[i]);
-  return byteCount;
+  const auto system = codePages.find(kAnsiCodePage);
+  const auto isLeadByte = [&](unsigned char byte) {
+    if (!anyDoubleByteCharacter || system == codePages.end()) return false;
+    const std::uint8_t* range = system->second.LeadByte;
+    for (int r = 0; r < 12 && range[r] != 0; r += 2) {
+      if (byte >= range[r] && byte <= range[r + 1]) return true;
+    }
+    return false;
+  };
+  int units = 0;
+  for (int i = 0; i < byteCount; ++i, ++units) {
+    if (units == capacity) return 0;
+    const auto known = i + 1 < byteCount ? doubleByteCharacters.find(std::string(bytes + i, 2))
+                                         : doubleByteCharacters.end();
+    const auto lead = static_cast<unsigned char>(bytes[i]);
+    if (known != doubleByteCharacters.end()) {
+      buffer[units] = known->second;
+      ++i;
+    } else if (i + 1 < byteCount && isLeadByte(lead)) {
+      const auto trail = static_cast<unsigned char>(bytes[++i]);
+      buffer[units] = static_cast<char16_t>(0x4E00 + (((lead & 0x7F) << 8) | trail) % 0x5000);
+    } else {
+      buffer[units] = static_cast<unsigned char>(bytes[i]);
+    }
+  }
+  return units;
 }
 
 int FakePlatform::WideCharToMultiByte(std::uint32_t codePage, std::uint32_t flags,
@@ -234,10 +268,16 @@ int FakePlatform::WideCharToMultiByte(std::uint32_t codePage, std::uint32_t flag
   calls.push_back("WideCharToMultiByte(" + std::to_string(codePage) + ", " +
                   std::to_string(flags) + ", " + std::to_string(unitCount) + ", " +
                   std::to_string(capacity) + ")");
-  const std::string narrow = Narrow({units, static_cast<std::size_t>(unitCount)});
+  const std::u16string_view text(units, static_cast<std::size_t>(unitCount));
+  const std::string narrow = codePage == kUtf8CodePage ? Utf8(text) : Narrow(text);
   if (narrow.size() > static_cast<std::size_t>(capacity)) return 0;
   std::memcpy(buffer, narrow.data(), narrow.size());
   return static_cast<int>(narrow.size());
+}
+
+std::uint32_t FakePlatform::AnsiCodePage() {
+  localeCalls.push_back("GetACP");
+  return ansiCodePage;
 }
 
 bool FakePlatform::LogonUserA(const char* user, const char* domain, const char* password,
@@ -308,16 +348,67 @@ SystemTime FakePlatform::GetLocalTime() {
   return reading;
 }
 
+std::int64_t FakePlatform::GetUnixTime() {
+  calls.push_back("GetSystemTimeAsFileTime");
+  return unixTime;
+}
+
+namespace {
+
+// Days from 1970-01-01 to a Gregorian date (H. Hinnant's days_from_civil).
+std::int64_t DaysFromCivil(std::int64_t year, unsigned month, unsigned day) {
+  year -= month <= 2;
+  const std::int64_t era = (year >= 0 ? year : year - 399) / 400;
+  const auto yoe = static_cast<unsigned>(year - era * 400);                    // [0, 399]
+  const unsigned doy = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;  // [0, 365]
+  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;                  // [0, 146096]
+  return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
+}
+
+}  // namespace
+
+bool FakePlatform::LocalToUnixTime(const SystemTime& local, std::int64_t* seconds) {
+  calls.push_back("TzSpecificLocalTimeToSystemTime(" + std::to_string(local.wYear) + "-" +
+                  std::to_string(local.wMonth) + "-" + std::to_string(local.wDay) + " " +
+                  std::to_string(local.wHour) + ":" + std::to_string(local.wMinute) + ":" +
+                  std::to_string(local.wSecond) + ")");
+  if (!localTimesConvert) return false;
+  *seconds = DaysFromCivil(local.wYear, local.wMonth, local.wDay) * 86400 +
+              local.wHour * 3600 + local.wMinute * 60 + local.wSecond + standardBias * 60;
+  return true;
+}
+
 bool FakePlatform::GetStandardBias(std::int32_t* biasMinutes) {
   calls.push_back("GetTimeZoneInformation");
   if (timeZoneReadable) *biasMinutes = standardBias;
   return timeZoneReadable;
 }
 
-void FakePlatform::WriteLine(std::string_view line) { output.emplace_back(line); }
+void FakePlatform::WriteLine(std::string_view line) {
+  output.emplace_back(line);
+  written += std::string(line) + std::string(lineEnd);
+}
 
 void FakePlatform::WriteCp437Line(std::string_view line) {
   output.push_back("cp437:" + std::string(line));
+}
+
+void FakePlatform::Write(std::string_view bytes) {
+  written += bytes;
+  for (std::size_t end = bytes.find('\n'); end != std::string_view::npos; end = bytes.find('\n')) {
+    std::string_view line = bytes.substr(0, end);
+    if (line.ends_with('\r')) line.remove_suffix(1);
+    output.emplace_back(line);
+    bytes.remove_prefix(end + 1);
+  }
+}
+
+std::string_view FakePlatform::LineEnd() { return lineEnd; }
+
+SystemErrorCode FakePlatform::ReplaceFile(std::string_view path, std::string_view bytes) {
+  calls.push_back("ReplaceFile(" + std::string(path) + ")");
+  if (replaceFileResult == 0) files[std::string(path)] = bytes;
+  return replaceFileResult;
 }
 
 LocaleId FakePlatform::GetThreadLocale() { return threadLocale; }

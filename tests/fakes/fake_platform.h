@@ -113,6 +113,7 @@ class FakePlatform final : public ComRuntime,
                            public Console,
                            public LocaleApi,
                            public CaseMapping,
+                           public OutputFile,
                            public DeadlineTimer {
  public:
   FakePlatform();
@@ -122,13 +123,18 @@ class FakePlatform final : public ComRuntime,
   // --- what happened ---
   std::vector<std::string> calls;
   std::vector<std::string> output;  // console lines; banner lines are prefixed "cp437:"
+  // Every byte written to standard output, line ends included. Write's complete lines go to
+  // output as well, without their LF or CR LF.
+  std::string written;
+  // The files that ReplaceFile wrote, by path, with their bytes.
+  std::map<std::string, std::string> files;
   // Objects handed out and not yet released to a count of 0.
   int liveObjects = 0;
   // The last NETRESOURCE passed, with its texts copied.
   NetResource lastResource{};
   std::string lastRemoteName;
-  // GetCPInfo and GetDateFormatA calls, apart from `calls` as they happen at start-up and
-  // inside texts.
+  // GetACP, GetCPInfo and GetDateFormatA calls, apart from `calls` as they happen at
+  // start-up and inside texts.
   std::vector<std::string> localeCalls;
   std::vector<LocaleType> localeQueries;  // GetLocaleInfoA, in order
 
@@ -188,12 +194,25 @@ class FakePlatform final : public ComRuntime,
   std::string systemMessage = "The user name or password is incorrect.\r\n";
   std::deque<SystemErrorCode> connectionResults;  // WNetAddConnection2A, in turn; 0 after
   std::deque<SystemTime> clockReadings;           // GetLocalTime, in turn; the last repeats
+  std::int64_t unixTime = 1'796'644'800;          // GetUnixTime: 2026-12-07 12:00 UTC
+  bool localTimesConvert = true;  // LocalToUnixTime: local time + standardBias is UTC
+  std::string_view lineEnd = "\r\n";  // the console's, as on Windows
+  SystemErrorCode replaceFileResult = 0;  // ReplaceFile: 0 writes the file
   bool timeZoneReadable = true;
   std::int32_t standardBias = 0;
   LocaleId threadLocale = 0x0409;
   std::map<LocaleType, std::string> localeInfo;
   std::map<std::uint32_t, CodePageInfo> codePages;     // GetCPInfo; others fail
   std::map<std::string, std::string> altCalendarDates;  // GetDateFormatA by format; others fail
+  // AnsiCodePage: UTF-8, so that the forms take the texts as they are, unless a test names
+  // another code page.
+  std::uint32_t ansiCodePage = kUtf8CodePage;
+  // Characters of a double-byte code page that MultiByteToWideChar knows, by their two
+  // bytes; every other byte is taken as Latin-1.
+  std::map<std::string, char16_t> doubleByteCharacters;
+  // Any other lead byte of codePages[kAnsiCodePage] with the byte after it is a character
+  // too, a CJK ideograph made of the two bytes.
+  bool anyDoubleByteCharacter = false;
   // The check's deadline passes once a call that begins with this text was recorded; never
   // when it is empty.
   std::string deadlinePassesAfter;
@@ -214,12 +233,13 @@ class FakePlatform final : public ComRuntime,
   // Recorded as the seconds since the epoch of the fake's steady clock, on which
   // StartDeadline's deadline is its limit.
   void SetCheckDeadline(std::chrono::steady_clock::time_point deadline) override;
-  // --- WideText: bytes are taken as Latin-1 ---
+  // --- WideText: bytes are taken as Latin-1 unless doubleByteCharacters knows them ---
   int MultiByteToWideChar(std::uint32_t codePage, std::uint32_t flags, const char* bytes,
                           int byteCount, char16_t* buffer, int capacity) override;
-  // Narrow as below; 0 when the result does not fit.
+  // UTF-8 for kUtf8CodePage, else Narrow as below; 0 when the result does not fit.
   int WideCharToMultiByte(std::uint32_t codePage, std::uint32_t flags, const char16_t* units,
                           int unitCount, char* buffer, int capacity) override;
+  std::uint32_t AnsiCodePage() override;
   // --- LogonApi ---
   bool LogonUserA(const char* user, const char* domain, const char* password,
                   std::uint32_t logonType, std::uint32_t provider, TokenHandle* token) override;
@@ -234,11 +254,16 @@ class FakePlatform final : public ComRuntime,
                                       const char* user, std::uint32_t flags) override;
   SystemErrorCode WNetCancelConnection2A(const char* name, std::uint32_t flags,
                                          bool force) override;
-  // --- Clock, TimeZone, Console ---
+  // --- Clock, TimeZone, Console, OutputFile ---
   SystemTime GetLocalTime() override;
+  std::int64_t GetUnixTime() override;
   bool GetStandardBias(std::int32_t* biasMinutes) override;
+  bool LocalToUnixTime(const SystemTime& local, std::int64_t* unixTime) override;
   void WriteLine(std::string_view line) override;
   void WriteCp437Line(std::string_view line) override;
+  void Write(std::string_view bytes) override;
+  std::string_view LineEnd() override;
+  SystemErrorCode ReplaceFile(std::string_view path, std::string_view bytes) override;
 
   // --- LocaleApi: every query fails unless localeInfo holds an answer ---
   LocaleId GetThreadLocale() override;
@@ -258,6 +283,9 @@ class FakePlatform final : public ComRuntime,
 
   // Units up to 0xFF as that byte (the fake's own conversion is Latin-1), others in UTF-8.
   static std::string Narrow(std::u16string_view text);
+  // UTF-16 in UTF-8, as Windows converts to kUtf8CodePage (the Linux conversion, which
+  // makes an unpaired surrogate U+FFFD as Windows does).
+  static std::string Utf8(std::u16string_view text);
 
   // A new live object owned by the fake, stored in *object.
   template <class Fake, class Interface, class... Arguments>

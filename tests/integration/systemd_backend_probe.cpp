@@ -8,7 +8,12 @@
 // prints "NAME YYYY-MM-DD HH:MM:SS.mmm EXITCODE" (codes in hex for a task that never ran
 // or could not be opened, "NAME Activate CODE"); "Enum CODE" or "Next CODE" when the list
 // failed (exit status 1).
+//   systemd_backend_probe --deadline MS ...
+// gives the scheduler objects a deadline MS milliseconds from the start (SetCheckDeadline)
+// before either of the above.
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -77,13 +82,19 @@ int List(Platform& platform, const std::string& pattern, const std::string& host
 }  // namespace
 
 int main(int argc, char** argv) {
+  Platform& platform = RealPlatform();
+  if (argc >= 3 && std::strcmp(argv[1], "--deadline") == 0) {
+    platform.com.SetCheckDeadline(std::chrono::steady_clock::now() +
+                                  std::chrono::milliseconds(std::atol(argv[2])));
+    argc -= 2, argv += 2;
+  }
   const bool list = argc >= 2 && std::strcmp(argv[1], "--list") == 0;
   if (list) --argc, ++argv;
   if (argc < 2 || argc > 4) {
-    std::fputs("usage: systemd_backend_probe [--list] TASK [HOST [LOGIN]]\n", stderr);
+    std::fputs("usage: systemd_backend_probe [--deadline MS] [--list] TASK [HOST [LOGIN]]\n",
+               stderr);
     return 2;
   }
-  Platform& platform = RealPlatform();
   if (argc == 4) platform.com.SetRemoteLogin(argv[3]);
   platform.com.SetRemoteTarget(argc >= 3);
   if (list) return List(platform, argv[1], argc >= 3 ? argv[2] : "");

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <map>
 #include <new>
 
 #include "fakes/fake_platform.h"
@@ -449,6 +450,7 @@ TEST(CheckRun, HostNameGetsTwoLeadingBackslashes) {
 class ExhaustedTimeZone final : public TimeZone {
  public:
   bool GetStandardBias(std::int32_t*) override { throw std::bad_alloc(); }
+  bool LocalToUnixTime(const SystemTime&, std::int64_t*) override { throw std::bad_alloc(); }
 };
 
 // --- -format: the same check, reported in the plugins' form or in the default one ---
@@ -460,7 +462,8 @@ TEST(CheckRun, ReportForms) {
     return arguments;
   };
   const std::string two = "12/7/26 2:00:00 am";
-  const std::string formatMessage = "Invalid format specified. Format should be scriptres or nagios";
+  const std::string formatMessage =
+      "Invalid format specified. Format should be scriptres, nagios, prometheus or json";
   const struct {
     Arguments arguments;
     Scenario setup;
@@ -513,7 +516,7 @@ TEST(CheckRun, HelpKeepsTheDefaultForm) {
   // An error while parsing, after -format: was read.
   FakePlatform fake;
   ExhaustedTimeZone timeZone;
-  Platform platform{fake, fake, fake, fake, fake, timeZone, fake, fake, fake, fake};
+  Platform platform{fake, fake, fake, fake, fake, timeZone, fake, fake, fake, fake, fake};
   const int status = RunCheck({"-task:Backup", "-timeframe:today", "-format:nagios", "-remotegmt:0"},
                               platform, RegionalSettings{}, {});
   EXPECT_EQ(status, 2);
@@ -549,7 +552,7 @@ TEST(CheckRun, VersionAnswersAlone) {
 
   FakePlatform fake;
   ExhaustedTimeZone timeZone;
-  Platform platform{fake, fake, fake, fake, fake, timeZone, fake, fake, fake, fake};
+  Platform platform{fake, fake, fake, fake, fake, timeZone, fake, fake, fake, fake, fake};
   const int status = RunCheck({"-task:a", "-timeframe:today", "-remotegmt:0", "-version"},
                               platform, RegionalSettings{}, {});
   EXPECT_EQ(status, 2) << "a command line that could not be read";
@@ -562,12 +565,13 @@ TEST(CheckRun, VersionAnswersAlone) {
 class ExhaustedClock final : public Clock {
  public:
   SystemTime GetLocalTime() override { throw std::bad_alloc(); }
+  std::int64_t GetUnixTime() override { throw std::bad_alloc(); }
 };
 
 TEST(CheckRun, AnyOtherErrorIsUnknownAfterTheCleanUp) {
   FakePlatform fake;
   ExhaustedClock clock;
-  Platform platform{fake, fake, fake, fake, clock, fake, fake, fake, fake, fake};
+  Platform platform{fake, fake, fake, fake, clock, fake, fake, fake, fake, fake, fake};
   const int status =
       RunCheck({"-task:Backup", "-timeframe:today"}, platform, RegionalSettings{}, {});
   EXPECT_EQ(status, static_cast<int>(CheckStatus::Unknown));
@@ -616,6 +620,172 @@ TEST(RunProgram, ArgumentsFollowTheSystemsCodePageAndDatesTheLocales) {
     EXPECT_EQ(CountOf(fake.calls, "Activate(" + c.opened + ", IID_ITask)"), c.opened.empty() ? 0 : 1)
         << c.reason;
   }
+}
+
+}  // namespace
+}  // namespace runwarden
+
+namespace runwarden {
+namespace {
+
+// --- the machine-read forms, the output file, and UTF-8 from the system's code page ---
+
+// Unix times are read for the forms that show them, and only there, so that the calls of
+// the other forms stay as they were; the last run goes through the zone's rules.
+TEST(CheckRun, UnixTimesOnlyForTheFormsThatShowThem) {
+  const struct {
+    std::string format;
+    long reads;
+    const char* reason;
+  } cases[] = {
+      {"scriptres", 0, "the default form"},
+      {"nagios", 0, "the plugins' form"},
+      {"prometheus", 1, "the exposition"},
+      {"json", 1, "the document"},
+  };
+  for (const auto& c : cases) {
+    const CheckRun run({"-task:Backup", "-timeframe:today", "-format:" + c.format},
+                       [](FakePlatform& f) { f.standardBias = -60; });
+    EXPECT_EQ(CountOf(run.fake.calls, "TzSpecificLocalTimeToSystemTime(2026-12-7 2:0:0)"), c.reads)
+        << c.reason;
+    EXPECT_EQ(CountOf(run.fake.calls, "GetSystemTimeAsFileTime"), c.reads) << c.reason;
+  }
+  const CheckRun json({"-task:Backup", "-timeframe:today", "-format:json"},
+                      [](FakePlatform& f) { f.standardBias = -60; });
+  EXPECT_NE(json.ResultLine().find("\"checked_at\":1796644800,"), std::string::npos);
+  EXPECT_NE(json.ResultLine().find("\"last_run\":1796605200,"), std::string::npos)
+      << "2:00 local an hour east of UTC";
+  EXPECT_EQ(json.fake.written.back(), '\n');
+  EXPECT_EQ(json.fake.written.find('\r'), std::string::npos) << "LF alone, also on Windows";
+
+  const CheckRun unconvertible({"-task:Backup", "-timeframe:today", "-format:json"},
+                               [](FakePlatform& f) { f.localTimesConvert = false; });
+  EXPECT_EQ(unconvertible.ResultLine().find("\"last_run\":"), std::string::npos)
+      << "a time the zone cannot convert is left out";
+  EXPECT_EQ(unconvertible.exitStatus, 0);
+}
+
+TEST(CheckRun, OutputFile) {
+  const Arguments check{"-task:Backup", "-timeframe:today"};
+  const auto with = [&](const Arguments& extra) {
+    Arguments arguments = check;
+    arguments.insert(arguments.end(), extra.begin(), extra.end());
+    return arguments;
+  };
+  const auto fails = [](FakePlatform& f) {
+    f.replaceFileResult = 3;
+    f.systemMessage = "The system cannot find the path specified.\r\n";
+  };
+  const std::string unwritable =
+      "Cannot write output file \"C:\\no\\a.prom\": The system cannot find the path specified.";
+  const std::string invalid = "Invalid output file specified. The path should name a file";
+  const struct {
+    Arguments arguments;
+    Scenario setup;
+    std::map<std::string, std::string> files;
+    std::string console;
+    int exitStatus;
+    const char* reason;
+  } cases[] = {
+      {with({"-outfile:C:\\out\\a.txt"}), nullptr,
+       {{"C:\\out\\a.txt", Ok("12/7/26 2:00:00 am") + "\r\n"}}, "", 0,
+       "the default form into the file, with the platform's line end"},
+      {with({"-outfile:a.json", "-format:json"}), nullptr, {{"a.json", "JSON"}}, "", 0,
+       "the document into the file"},
+      {with({"-outfile:", "-outfile:"}), nullptr, {}, Ok("12/7/26 2:00:00 am") + "\r\n", 0,
+       "an empty value: standard output"},
+      {{"-task:Backup", "-outfile:a.txt"}, nullptr, {{"a.txt", Unknown("TimeFrame is required") + "\r\n"}},
+       "", 2, "an answer of the options goes where the options say"},
+      {with({"-outfile:C:\\no\\a.prom"}), fails, {}, Unknown(unwritable) + "\r\n", 2,
+       "a file that cannot be written: Unknown on standard output, with the system's reason"},
+      {with({"-outfile:C:\\no\\a.prom", "-format:nagios"}), fails, {},
+       "TASK UNKNOWN - Backup: " + unwritable + "\r\n", 3, "in the form asked for"},
+      {with({"-outfile:C:\\out\\"}), nullptr, {}, Unknown(invalid) + "\r\n", 2,
+       "a folder: no file is written"},
+      {with({"-outfile:/tmp/", "-format:xml"}), nullptr, {},
+       Unknown("Invalid format specified. Format should be scriptres, nagios, prometheus or json") +
+           "\r\n",
+       2, "an unknown form stands over the path, on standard output"},
+  };
+  for (const auto& c : cases) {
+    const CheckRun run(c.arguments, c.setup);
+    std::map<std::string, std::string> files = run.fake.files;
+    for (auto& [path, bytes] : files) {
+      if (bytes.rfind("{\"status\":\"ok\"", 0) == 0 && bytes.ends_with("}\n")) bytes = "JSON";
+    }
+    EXPECT_EQ(files, c.files) << c.reason;
+    EXPECT_EQ(run.fake.written, c.console) << c.reason;
+    EXPECT_EQ(run.exitStatus, c.exitStatus) << c.reason;
+    EXPECT_EQ(CountOf(run.fake.calls, "ReplaceFile("), c.console.empty() || c.setup ? 1 : 0)
+        << c.reason;
+  }
+}
+
+// A backslash that is the trail byte of a double-byte character ends no folder.
+TEST(RunProgram, OutputFileNamesAreReadByTheSystemsLeadBytes) {
+  FakePlatform fake;
+  fake.clockReadings = {kNow};
+  fake.lastRunTime = kTwoToday;
+  fake.codePages[kAnsiCodePage] = {2, {0x81, 0x9F, 0xE0, 0xFC}};
+  RunProgram({true, "runwarden.exe -task:Backup -timeframe:today -outfile:C:\\\x95\\", {}},
+             fake.platform());
+  EXPECT_EQ(fake.files.count("C:\\\x95\\"), 1U);
+}
+
+// The plugins' form in UTF-8, converted from the system's code page: a trail byte 0x7C of
+// a double-byte character is no "|". The default form keeps the code page's bytes.
+TEST(CheckRun, PluginFormInUtf8FromTheSystemsCodePage) {
+  const std::string port = "\x83\x7C\x81\x5B\x83\x67X";  // ポートX in code page 932
+  const std::string portUtf8 = "\xE3\x83\x9D\xE3\x83\xBC\xE3\x83\x88X";
+  const auto system = [](std::uint32_t codePage) {
+    return [codePage](FakePlatform& f) {
+      f.ansiCodePage = codePage;
+      f.doubleByteCharacters = {{"\x83\x7C", u'\u30DD'}, {"\x81\x5B", u'\u30FC'},
+                                {"\x83\x67", u'\u30C8'}};
+      f.activateResult = static_cast<HResult>(0x80070002);
+      f.activateStoresObject = false;
+    };
+  };
+  const struct {
+    std::string task, format;
+    std::uint32_t codePage;
+    std::string line;
+    const char* reason;
+  } cases[] = {
+      {port, "nagios", 932,
+       "TASK CRITICAL - " + portUtf8 + ": Cannot find task \"" + portUtf8 + "\"; Error Code: 80070002",
+       "the trail byte 0x7C is part of its character"},
+      {port, "scriptres", 932, Bad("Cannot find task \"" + port + "\"; Error Code: 80070002"),
+       "the default form stays in the code page"},
+      {"r\xE5|x", "nagios", 1252,
+       "TASK CRITICAL - r\xC3\xA5!x: Cannot find task \"r\xC3\xA5!x\"; Error Code: 80070002",
+       "a Swedish letter of code page 1252; a real | still becomes !"},
+      {"r\xE5", "nagios", kUtf8CodePage,
+       "TASK CRITICAL - r\xE5: Cannot find task \"r\xE5\"; Error Code: 80070002",
+       "a system whose texts are UTF-8 (Linux): the bytes as they are"},
+  };
+  for (const auto& c : cases) {
+    const CheckRun run({"-task:" + c.task, "-timeframe:today", "-format:" + c.format},
+                       system(c.codePage));
+    EXPECT_EQ(run.fake.output, Calls{c.line}) << c.reason;
+    const bool converted = c.format == "nagios" && c.codePage != kUtf8CodePage;
+    EXPECT_EQ(CountOf(run.fake.calls, "WideCharToMultiByte(65001, 0, ") > 0, converted) << c.reason;
+  }
+}
+
+// On a system whose code page is not UTF-8 a pattern's task names go from the scheduler's
+// UTF-16 straight to UTF-8, while the check's own texts are converted from the code page.
+TEST(CheckRun, PatternNamesReachTheMachineFormsFromUtf16) {
+  const CheckRun run({"-task:b*", "-timeframe:today", "-format:prometheus", "-host:h\xE9"},
+                     [](FakePlatform& f) {
+                       f.ansiCodePage = 1252;
+                       f.listedTasks = {"b\xFC"};
+                     });
+  const std::string labels = "{task=\"b\xC3\xBC\",host=\"h\xC3\xA9\",timeframe=\"today\"}";
+  EXPECT_NE(run.fake.written.find("runwarden_task_last_exit_code" + labels + " 0\n"),
+            std::string::npos)
+      << run.fake.written;
+  EXPECT_EQ(run.exitStatus, 0);
 }
 
 }  // namespace

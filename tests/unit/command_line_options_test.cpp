@@ -224,6 +224,7 @@ TEST(ParseCommandLine, UnreadableTimeZone) {
 class ExhaustedTimeZone final : public TimeZone {
  public:
   bool GetStandardBias(std::int32_t*) override { throw std::bad_alloc(); }
+  bool LocalToUnixTime(const SystemTime&, std::int64_t*) override { throw std::bad_alloc(); }
 };
 
 TEST(ParseCommandLine, AnErrorStopsParsingAndAsksForHelp) {

@@ -188,6 +188,7 @@ class FixedClock final : public Clock {
  public:
   explicit FixedClock(SystemTime now) : now_(now) {}
   SystemTime GetLocalTime() override { return now_; }
+  std::int64_t GetUnixTime() override { return 0; }
 
  private:
   SystemTime now_;

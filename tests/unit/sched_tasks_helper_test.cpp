@@ -471,6 +471,7 @@ class Cp932WideText final : public WideText {
                           int) override {
     return 0;
   }
+  std::uint32_t AnsiCodePage() override { return 932; }
 };
 
 TEST(TSchedTasksHelper, DoubleByteNamesReachBothInterfacesWhole) {
@@ -586,6 +587,7 @@ class ScriptedWideText final : public WideText {
                           int) override {
     return 0;
   }
+  std::uint32_t AnsiCodePage() override { return 1252; }
 
  private:
   std::u16string result_;

@@ -3,6 +3,7 @@
 #include <fnmatch.h>
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -57,6 +58,31 @@ TEST(TaskUnitsOf, ServicesAndTimersEachOnceNoTemplatesNothingUnfound) {
       {"rw-i@db.service", "loaded"}, {"rw-m.service", "masked"}, {"rw-new.service", ""},
   };
   EXPECT_EQ(TaskUnitsOf(loaded, files), expected);
+}
+
+TEST(TaskUnitsOf, AnAliasIsTheUnitItNamesCountedOnce) {
+  const std::vector<ListedUnit> loaded = {{"ssh.service", "loaded"}};
+  const std::vector<std::string> files = {
+      "/lib/systemd/system/ssh.service",
+      "/etc/systemd/system/sshd.service",        // of a listed unit: nothing added
+      "/lib/systemd/system/db-dump.service",
+      "/etc/systemd/system/dump.service",        // of a unit only on disk
+      "/etc/systemd/system/backup-db.service",   // two of a unit the pattern did not match:
+      "/etc/systemd/system/backup-all.service",  // shown as the first of them
+      "/etc/systemd/system/gone.service",        // dangling: the manager names it itself
+  };
+  const std::map<std::string, std::string> aliases = {{"sshd.service", "ssh.service"},
+                                                      {"dump.service", "db-dump.service"},
+                                                      {"backup-db.service", "backup.service"},
+                                                      {"backup-all.service", "backup.service"},
+                                                      {"gone.service", "gone.service"}};
+  const std::vector<ListedUnit> expected = {{"backup.service", ""},
+                                            {"db-dump.service", ""},
+                                            {"gone.service", ""},
+                                            {"ssh.service", "loaded"}};
+  std::map<std::string, std::string> shownAs;
+  EXPECT_EQ(TaskUnitsOf(loaded, files, aliases, &shownAs), expected);
+  EXPECT_EQ(shownAs, (std::map<std::string, std::string>{{"backup.service", "backup-all.service"}}));
 }
 
 TEST(TaskNamesOf, AServiceThatAListedTimerStartsIsCountedAsTheTimer) {

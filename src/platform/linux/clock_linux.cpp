@@ -29,4 +29,10 @@ SystemTime LinuxClock::GetLocalTime() {
   return LocalSystemTime(now.tv_sec, static_cast<std::uint16_t>(now.tv_nsec / 1'000'000));
 }
 
+std::int64_t LinuxClock::GetUnixTime() {
+  timespec now{};
+  clock_gettime(CLOCK_REALTIME, &now);
+  return now.tv_sec;
+}
+
 }  // namespace runwarden

@@ -64,6 +64,13 @@ void LinuxConsole::WriteLine(std::string_view line) {
   std::fflush(stdout);
 }
 
+void LinuxConsole::Write(std::string_view bytes) {
+  std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+  std::fflush(stdout);
+}
+
+std::string_view LinuxConsole::LineEnd() { return "\n"; }
+
 void LinuxConsole::WriteCp437Line(std::string_view line) {
   static const bool utf8 = EnvironmentLocaleIsUtf8();
   if (utf8) {

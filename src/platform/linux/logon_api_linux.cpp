@@ -1,5 +1,6 @@
 // Logon on Linux: an explicit Windows-style logon has no equivalent, so it always fails
-// with a fixed reason; the check then goes on under the program's own account.
+// with a fixed reason; the check then goes on under the program's own account. The other
+// system error codes of Linux are errno values, and their texts the C library's.
 #ifndef __linux__
 #error "logon_api_linux.cpp belongs to the Linux build only"
 #endif
@@ -27,11 +28,18 @@ bool LinuxLogonApi::RevertToSelf() { return true; }
 bool LinuxLogonApi::CloseHandle(TokenHandle) { return true; }
 SystemErrorCode LinuxLogonApi::GetLastError() { return kErrorNotSupported; }
 
+// The logon's code stands for its fixed reason (errno 50, ENOCSI, comes from no call the
+// program makes); any other code is an errno value. 0 for a code without a text.
 std::uint32_t LinuxLogonApi::FormatMessageA(std::uint32_t, SystemErrorCode messageId,
                                             std::uint32_t, char* buffer, std::uint32_t size) {
-  if (messageId != kErrorNotSupported || size < sizeof kLogonNotSupported) return 0;
-  std::memcpy(buffer, kLogonNotSupported, sizeof kLogonNotSupported);
-  return sizeof kLogonNotSupported - 1;
+  const char* text = messageId == kErrorNotSupported
+                         ? kLogonNotSupported
+                         : strerrordesc_np(static_cast<int>(messageId));
+  if (text == nullptr) return 0;
+  const std::size_t length = std::strlen(text);
+  if (size <= length) return 0;
+  std::memcpy(buffer, text, length + 1);
+  return static_cast<std::uint32_t>(length);
 }
 
 }  // namespace runwarden

@@ -17,9 +17,10 @@ Platform& RealPlatform() {
   static LinuxConsole console;
   static LinuxLocaleApi locale;
   static LinuxCaseMapping caseMapping;
+  static LinuxOutputFile outputFile;
   static LinuxDeadlineTimer deadline;
   static Platform platform{com, wideText, logon, network, clock, timeZone, console, locale,
-                           caseMapping, deadline};
+                           caseMapping, outputFile, deadline};
   return platform;
 }
 

@@ -2,6 +2,7 @@
 // The Linux implementations of the platform interfaces.
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <ctime>
 #include <mutex>
@@ -19,17 +20,21 @@ SystemTime LocalSystemTime(std::time_t seconds, std::uint16_t milliseconds);
 class LinuxClock final : public Clock {
  public:
   SystemTime GetLocalTime() override;
+  std::int64_t GetUnixTime() override;
 };
 
 class LinuxTimeZone final : public TimeZone {
  public:
   bool GetStandardBias(std::int32_t* biasMinutes) override;
+  bool LocalToUnixTime(const SystemTime& local, std::int64_t* unixTime) override;
 };
 
 class LinuxConsole final : public Console {
  public:
   void WriteLine(std::string_view line) override;
   void WriteCp437Line(std::string_view line) override;
+  void Write(std::string_view bytes) override;
+  std::string_view LineEnd() override;
 };
 
 // No COM on Linux: initialisation succeeds and does nothing; the scheduler object is a
@@ -45,10 +50,15 @@ class LinuxComRuntime final : public ComRuntime {
                            const Guid& iid, ITaskService** object) override;
   void SetRemoteLogin(std::string_view userName) override { remoteLogin_ = userName; }
   void SetRemoteTarget(bool remote) override { remoteTarget_ = remote; }
+  void SetCheckDeadline(std::chrono::steady_clock::time_point deadline) override {
+    checkDeadline_ = deadline;
+  }
 
  private:
   std::string remoteLogin_;  // the ssh login for a remote computer; empty: ssh's choice
   bool remoteTarget_ = false;  // the next scheduler object goes to another computer
+  std::chrono::steady_clock::time_point checkDeadline_ =
+      std::chrono::steady_clock::time_point::max();  // none: each object's own limits
 };
 
 class LinuxWideText final : public WideText {
@@ -58,6 +68,7 @@ class LinuxWideText final : public WideText {
   // UTF-8, whatever the code page.
   int WideCharToMultiByte(std::uint32_t codePage, std::uint32_t flags, const char16_t* units,
                           int unitCount, char* buffer, int capacity) override;
+  std::uint32_t AnsiCodePage() override { return kUtf8CodePage; }
 };
 
 // UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
@@ -95,6 +106,11 @@ class LinuxNetworkApi final : public NetworkApi {
                                       const char* user, std::uint32_t flags) override;
   SystemErrorCode WNetCancelConnection2A(const char* name, std::uint32_t flags,
                                          bool force) override;
+};
+
+class LinuxOutputFile final : public OutputFile {
+ public:
+  SystemErrorCode ReplaceFile(std::string_view path, std::string_view bytes) override;
 };
 
 // Every wait of the scheduler objects ends by the check's deadline (SetCheckDeadline), so

@@ -106,13 +106,28 @@ int SshTunnel::Start(const std::vector<std::string>& arguments) {
   for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
   argv.push_back(nullptr);
 
+  struct sigaction childEnds {};
+  if (sigaction(SIGCHLD, nullptr, &childEnds) == 0 &&
+      (childEnds.sa_handler == SIG_IGN || (childEnds.sa_flags & SA_NOCLDWAIT) != 0)) {
+    signal(SIGCHLD, SIG_DFL);
+  }
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, connection[1], STDIN_FILENO);
   posix_spawn_file_actions_adddup2(&actions, connection[1], STDOUT_FILENO);
   posix_spawn_file_actions_adddup2(&actions, errorPipe[1], STDERR_FILENO);
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t signals;
+  sigemptyset(&signals);
+  posix_spawnattr_setsigmask(&attributes, &signals);
+  sigaddset(&signals, SIGCHLD);
+  sigaddset(&signals, SIGTERM);
+  posix_spawnattr_setsigdefault(&attributes, &signals);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
   pid_t pid = -1;
-  const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  const int spawned = posix_spawnp(&pid, argv[0], &actions, &attributes, argv.data(), environ);
+  posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
   close(connection[1]);
   close(errorPipe[1]);
@@ -130,8 +145,7 @@ int SshTunnel::Start(const std::vector<std::string>& arguments) {
   return connection[0];
 }
 
-int SshTunnel::WaitForExit(std::chrono::milliseconds limit) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
+int SshTunnel::WaitForExit(std::chrono::steady_clock::time_point deadline) {
   while (pid_ > 0) {
     int status = 0;
     const pid_t ended = waitpid(pid_, &status, WNOHANG);
@@ -153,8 +167,9 @@ int SshTunnel::WaitForExit(std::chrono::milliseconds limit) {
   return exitStatus_;
 }
 
-SshFailure SshTunnel::Failure() {
-  const int status = WaitForExit(std::chrono::seconds(2));
+SshFailure SshTunnel::Failure(std::chrono::steady_clock::time_point deadline) {
+  const int status =
+      WaitForExit(std::min(deadline, std::chrono::steady_clock::now() + std::chrono::seconds(2)));
   std::string errorText;
   char buffer[512];
   for (ssize_t n; errorOutput_ >= 0 && errorText.size() < 4096 &&
@@ -164,11 +179,22 @@ SshFailure SshTunnel::Failure() {
   return ClassifySshFailure(status, errorText);
 }
 
+// Through the pidfd where there is one, so that the signal can never reach another
+// process that took over a reused pid.
+void SshTunnel::Signal(int signal) const {
+  if (processHandle_ >= 0) {
+    syscall(SYS_pidfd_send_signal, processHandle_, signal, nullptr, 0);
+  } else {
+    kill(pid_, signal);
+  }
+}
+
 void SshTunnel::Stop() {
   if (pid_ > 0) {
-    kill(pid_, SIGTERM);
-    if (WaitForExit(std::chrono::seconds(2)) < 0 && pid_ > 0) {
-      kill(pid_, SIGKILL);
+    Signal(SIGTERM);
+    if (WaitForExit(std::chrono::steady_clock::now() + std::chrono::milliseconds(300)) < 0 &&
+        pid_ > 0) {
+      Signal(SIGKILL);
       while (waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
       }
       pid_ = -1;

@@ -41,15 +41,23 @@ class SshTunnel {
   ~SshTunnel() { Stop(); }
 
   // Starts ssh; returns the local end of the connection (the caller owns it), or -errno.
+  // An ignored SIGCHLD, inherited from the parent, is set back to its default first: it
+  // would have the kernel reap ssh at once and lose the exit status that tells why a
+  // connection failed. ssh itself starts with SIGCHLD and SIGTERM at their defaults and
+  // no signal blocked.
   int Start(const std::vector<std::string>& arguments);
-  // After the connection failed: waits a bounded time for ssh to end and judges why.
-  SshFailure Failure();
-  // Ends ssh (it normally ends by itself once the connection is closed) and reaps it.
+  // After the connection failed: waits for ssh to end, at most 2 s and not past the
+  // deadline, and judges why it ended (one that runs on counts as unreachable).
+  SshFailure Failure(std::chrono::steady_clock::time_point deadline =
+                         std::chrono::steady_clock::time_point::max());
+  // Ends ssh (it normally ends by itself once the connection is closed) and reaps it:
+  // SIGTERM, and SIGKILL when it has not ended 300 ms later.
   void Stop();
 
  private:
   // Waits for ssh to end, at most until the deadline; the exit status, or -1 if it runs on.
-  int WaitForExit(std::chrono::milliseconds limit);
+  int WaitForExit(std::chrono::steady_clock::time_point deadline);
+  void Signal(int signal) const;
 
   pid_t pid_ = -1;
   int processHandle_ = -1;  // pidfd of ssh, to wait for its end without polling

@@ -13,25 +13,27 @@ namespace {
 
 constexpr char kUnitPathPrefix[] = "/org/freedesktop/systemd1/unit";
 
-std::uint64_t Microseconds(std::chrono::seconds duration) {
-  return static_cast<std::uint64_t>(std::chrono::microseconds(duration).count());
-}
-
 }  // namespace
 
-int ReachManager(sd_bus* bus, std::chrono::seconds limit, bool remote, sd_bus_error* error) {
-  sd_bus_set_method_call_timeout(bus, Microseconds(limit));
-  const auto deadline = std::chrono::steady_clock::now() + limit;
+std::uint64_t MicrosecondsLeft(Deadline deadline) {
+  const auto left = std::chrono::duration_cast<std::chrono::microseconds>(
+      deadline - std::chrono::steady_clock::now());
+  return left.count() <= 0 ? 0 : static_cast<std::uint64_t>(left.count());
+}
+
+int ReachManager(const ManagerBus& manager, sd_bus_error* error) {
+  sd_bus* bus = manager.bus;
   for (int r; (r = sd_bus_is_ready(bus)) <= 0;) {
     if (r < 0) return r;
+    const std::uint64_t left = MicrosecondsLeft(manager.deadline);
+    if (left == 0) return -ETIMEDOUT;
     if ((r = sd_bus_process(bus, nullptr)) < 0) return r;
-    if (r > 0) continue;
-    const auto left = std::chrono::duration_cast<std::chrono::microseconds>(
-        deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) return -ETIMEDOUT;
-    if ((r = sd_bus_wait(bus, static_cast<std::uint64_t>(left.count()))) < 0) return r;
+    if (r == 0 && (r = sd_bus_wait(bus, left)) < 0) return r;
   }
-  if (!remote) {
+  const std::uint64_t left = MicrosecondsLeft(manager.deadline);
+  if (left == 0) return -ETIMEDOUT;
+  sd_bus_set_method_call_timeout(bus, left);  // for the one call below
+  if (!manager.remote) {
     return sd_bus_call_method(bus, kManagerService, kManagerPath, "org.freedesktop.DBus.Peer",
                               "Ping", error, nullptr, "");
   }
@@ -81,7 +83,7 @@ HResult ResultOfBusFailure(int error, std::string_view errorName, bool remote) {
 }
 
 HResult AnswerReader::Result() const {
-  return ResultOfBusFailure(failure_, errorName_, batch_.remote_);
+  return ResultOfBusFailure(failure_, errorName_, batch_.manager_.remote);
 }
 
 sd_bus_message* AnswerReader::Reply(std::size_t index) {
@@ -104,7 +106,7 @@ PropertyBatch::~PropertyBatch() {
 
 std::size_t PropertyBatch::Ask(const std::string& path, const char* interface, const char* member) {
   sd_bus_message* call = nullptr;
-  int r = sd_bus_message_new_method_call(bus_, &call, kManagerService, path.c_str(),
+  int r = sd_bus_message_new_method_call(manager_.bus, &call, kManagerService, path.c_str(),
                                          "org.freedesktop.DBus.Properties", "Get");
   if (r >= 0) r = sd_bus_message_append(call, "ss", interface, member);
   return Call(call, r);
@@ -124,7 +126,11 @@ std::size_t PropertyBatch::Call(sd_bus_message* call, int madeWith) {
 }
 
 void PropertyBatch::Send(Answer& answer) {
-  const int r = sd_bus_call_async(bus_, &answer.slot, answer.call, TakeAnswer, &answer, 0);
+  // Each call's own timeout is the deadline too, so that sd-bus stops awaiting it then.
+  const std::uint64_t left = MicrosecondsLeft(manager_.deadline);
+  const int r = left == 0 ? -ETIMEDOUT
+                          : sd_bus_call_async(manager_.bus, &answer.slot, answer.call,
+                                              TakeAnswer, &answer, left);
   answer.call = sd_bus_message_unref(answer.call);
   if (r < 0) {
     answer.failure = r;
@@ -139,18 +145,28 @@ void PropertyBatch::SendWaiting() {
   }
 }
 
+void PropertyBatch::FailUnanswered(int failure) {
+  for (Answer& answer : answers_) {
+    answer.call = sd_bus_message_unref(answer.call);
+    if (answer.reply == nullptr && answer.failure >= 0) {
+      answer.failure = failure;
+      answer.slot = sd_bus_slot_unref(answer.slot);  // a late answer is no longer taken
+    }
+  }
+  awaited_ = 0;
+  unsent_ = answers_.size();
+}
+
+// sd-bus is never waited on without a limit: with every awaited answer timed out, it
+// would have nothing left that ends its wait.
 void PropertyBatch::Wait() {
   SendWaiting();
   while (awaited_ > 0) {
-    int r = sd_bus_process(bus_, nullptr);
-    if (r == 0) r = sd_bus_wait(bus_, UINT64_MAX);  // until the next answer's deadline
+    const std::uint64_t left = MicrosecondsLeft(manager_.deadline);
+    int r = left == 0 ? -ETIMEDOUT : sd_bus_process(manager_.bus, nullptr);
+    if (r == 0) r = sd_bus_wait(manager_.bus, left);
     if (r < 0) {
-      for (Answer& answer : answers_) {
-        answer.call = sd_bus_message_unref(answer.call);
-        if (answer.reply == nullptr && answer.failure >= 0) answer.failure = r;
-      }
-      awaited_ = 0;
-      unsent_ = answers_.size();
+      FailUnanswered(r);
       return;
     }
     SendWaiting();

@@ -26,10 +26,18 @@ inline constexpr HResult kClassNotRegistered = static_cast<HResult>(0x80040154);
 // A success code that tells the task has never run.
 inline constexpr HResult kTaskHasNotRun = 0x00041303;
 
-// How long one call to the manager may take, the connection's start included.
-inline constexpr std::chrono::seconds kLocalCallTimeout{10};
-inline constexpr std::chrono::seconds kRemoteCallTimeout{20};
+// How long a whole check may take with one connection, from its start (ssh's login
+// included) to the last answer: every wait on the manager ends by then.
+inline constexpr std::chrono::seconds kLocalCheckLimit{10};
+inline constexpr std::chrono::seconds kRemoteCheckLimit{20};
+// ssh's own limit for reaching the computer and its greeting.
 inline constexpr std::chrono::seconds kSshConnectTimeout{10};
+
+using Deadline = std::chrono::steady_clock::time_point;
+
+// Microseconds from now until the deadline, at least 1 (sd-bus reads 0 as its default
+// timeout); 0 once it has passed.
+std::uint64_t MicrosecondsLeft(Deadline deadline);
 
 inline constexpr char kManagerService[] = "org.freedesktop.systemd1";
 inline constexpr char kManagerPath[] = "/org/freedesktop/systemd1";
@@ -38,13 +46,21 @@ inline constexpr char kUnitInterface[] = "org.freedesktop.systemd1.Unit";
 inline constexpr char kServiceInterface[] = "org.freedesktop.systemd1.Service";
 inline constexpr char kTimerInterface[] = "org.freedesktop.systemd1.Timer";
 
+// A connection to a manager as the calls over it use it: the bus, whether it goes to
+// another computer, and the moment by which every call over it must have returned.
+struct ManagerBus {
+  sd_bus* bus = nullptr;
+  bool remote = false;
+  Deadline deadline;
+};
+
 // Brings a started connection up (authentication and Hello, which sd-bus would otherwise
 // wait for up to 90 seconds), then has the manager answer: proof that the connection
 // reaches it. Through a bus daemon that is a Ping. Through systemd-stdio-bridge (remote)
 // a Ping is answered by the bridge itself, whether or not a manager is behind it, so
-// there the manager's Version property is asked for. Each of the two steps takes at most
-// limit. 0 or a negative errno.
-int ReachManager(sd_bus* bus, std::chrono::seconds limit, bool remote, sd_bus_error* error);
+// there the manager's Version property is asked for. Both steps together end by the
+// deadline (-ETIMEDOUT). 0 or a negative errno.
+int ReachManager(const ManagerBus& manager, sd_bus_error* error);
 
 // A unit's object path, made here rather than asked for with LoadUnit: the manager loads
 // a unit that is not loaded yet when its path is first used, and refuses a name that is no
@@ -103,13 +119,14 @@ class AnswerReader {
 // Calls made together: each is sent before the first answer is awaited, which spares the
 // round trips in between (docs/performance.md); at most kMaxAwaited answers are awaited at
 // once (a bus daemon limits the replies one connection may await), the rest are sent as
-// answers come in. Each answer is bounded by the connection's method call timeout; an
-// AnswerReader reads them.
+// answers come in. The whole batch ends by the connection's deadline, however many calls
+// it holds: what is not answered by then fails with -ETIMEDOUT. An AnswerReader reads
+// the answers.
 class PropertyBatch {
  public:
   static constexpr std::size_t kMaxAwaited = 64;
 
-  PropertyBatch(sd_bus* bus, bool remote) : bus_(bus), remote_(remote) {}
+  explicit PropertyBatch(const ManagerBus& manager) : manager_(manager) {}
   PropertyBatch(const PropertyBatch&) = delete;
   PropertyBatch& operator=(const PropertyBatch&) = delete;
   ~PropertyBatch();
@@ -120,7 +137,8 @@ class PropertyBatch {
   // null when making it failed); returns the number of its answer.
   std::size_t Call(sd_bus_message* call, int madeWith);
 
-  // Waits until every answer is in; a broken connection fails the ones still awaited.
+  // Waits until every answer is in; a broken connection or the deadline fails the ones
+  // still awaited and those not sent.
   void Wait();
 
  private:
@@ -136,11 +154,11 @@ class PropertyBatch {
   static int TakeAnswer(sd_bus_message* reply, void* answer, sd_bus_error*);
   void Send(Answer& answer);
   void SendWaiting();
+  void FailUnanswered(int failure);
   // The answer's failure as a negative errno (its D-Bus error name put in errorName), or 0.
   int FailureOf(std::size_t index, std::string& errorName) const;
 
-  sd_bus* bus_;
-  bool remote_;
+  ManagerBus manager_;
   std::deque<Answer> answers_;  // stays in place: the answer callbacks point into it
   std::size_t awaited_ = 0;     // sent, not answered yet
   std::size_t unsent_ = 0;      // index of the first answer not sent yet

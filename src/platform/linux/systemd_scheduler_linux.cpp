@@ -25,12 +25,18 @@
 namespace runwarden {
 namespace {
 
+// The deadline of a connection that starts now: the earlier of the check's own limit and
+// the deadline given for the whole check.
+Deadline ConnectionDeadline(std::chrono::seconds limit, Deadline checkDeadline) {
+  return std::min(checkDeadline, std::chrono::steady_clock::now() + limit);
+}
+
 // The local system manager's bus: DBUS_SYSTEM_BUS_ADDRESS, else the standard socket.
-HResult ConnectLocalManager(sd_bus** connection) {
+HResult ConnectLocalManager(Deadline deadline, sd_bus** connection) {
   sd_bus* bus = nullptr;
   int r = sd_bus_open_system(&bus);
   sd_bus_error error{};
-  if (r >= 0) r = ReachManager(bus, kLocalCallTimeout, false, &error);
+  if (r >= 0) r = ReachManager({bus, false, deadline}, &error);
   if (r < 0) {
     const HResult result = ResultOfBusFailure(r, error.name ? error.name : "", false);
     sd_bus_error_free(&error);
@@ -93,11 +99,12 @@ class SystemdWorkItems final : public IEnumWorkItems {
 
 // One connection to a manager: the local one, or a remote one through ssh; none yet when
 // the object was made for another computer. The bus is closed before ssh is stopped, so
-// that ssh ends by itself.
+// that ssh ends by itself. Every call over a connection ends by its deadline.
 class SystemdScheduler final : public ITaskScheduler {
  public:
-  SystemdScheduler(sd_bus* bus, std::string_view remoteLogin)
-      : bus_(bus), remoteLogin_(remoteLogin) {}
+  SystemdScheduler(sd_bus* bus, Deadline deadline, std::string_view remoteLogin,
+                   Deadline checkDeadline)
+      : bus_(bus), deadline_(deadline), remoteLogin_(remoteLogin), checkDeadline_(checkDeadline) {}
   std::uint32_t AddRef() override { return ++count_; }
   std::uint32_t Release() override {
     const std::uint32_t left = --count_;
@@ -111,6 +118,7 @@ class SystemdScheduler final : public ITaskScheduler {
     SshDestination destination;
     if (!ParseSshDestination(host, remoteLogin_, destination)) return kHostUnreachable;
 
+    const Deadline deadline = ConnectionDeadline(kRemoteCheckLimit, checkDeadline_);
     auto tunnel = std::make_unique<SshTunnel>();
     const int connection = tunnel->Start(SshArguments(destination, kSshConnectTimeout));
     if (connection < 0) return kFailure;  // no ssh to start
@@ -125,9 +133,9 @@ class SystemdScheduler final : public ITaskScheduler {
     sd_bus_set_trusted(bus, 1);  // no peer credentials travel through ssh
     sd_bus_error error{};
     r = sd_bus_start(bus);
-    if (r >= 0) r = ReachManager(bus, kRemoteCallTimeout, true, &error);
+    if (r >= 0) r = ReachManager({bus, true, deadline}, &error);
     if (r < 0) {
-      const HResult result = RemoteFailure(r, error, *tunnel);
+      const HResult result = RemoteFailure(r, error, *tunnel, deadline);
       sd_bus_error_free(&error);
       sd_bus_close_unref(bus);
       return result;
@@ -135,6 +143,7 @@ class SystemdScheduler final : public ITaskScheduler {
     CloseConnection();
     bus_ = bus;
     tunnel_ = std::move(tunnel);
+    deadline_ = deadline;
     return 0;
   }
 
@@ -148,10 +157,10 @@ class SystemdScheduler final : public ITaskScheduler {
       return 0;
     }
     if (bus_ == nullptr) {  // never pointed at a computer: the local one is asked
-      if (const HResult connected = ConnectLocalManager(&bus_); connected != 0) return connected;
+      if (const HResult connected = ConnectLocal(); connected != 0) return connected;
     }
     RunRecord record;
-    const HResult read = ReadRunRecord(bus_, tunnel_ != nullptr, unitName, record);
+    const HResult read = ReadRunRecord(Manager(), unitName, record);
     if (read != 0) return read;
     *item = new SystemdTask(record);
     return 0;
@@ -162,16 +171,21 @@ class SystemdScheduler final : public ITaskScheduler {
   HResult Enum(const char16_t* pattern, IEnumWorkItems** items) override {
     *items = nullptr;
     if (bus_ == nullptr) {
-      if (const HResult connected = ConnectLocalManager(&bus_); connected != 0) return connected;
+      if (const HResult connected = ConnectLocal(); connected != 0) return connected;
     }
-    const bool remote = tunnel_ != nullptr;
     std::vector<ListedUnit> units;
-    const HResult listed = ListTaskUnits(bus_, remote, CaseFreeGlob(Utf8FromUtf16(pattern)), units);
+    std::map<std::string, std::string> shownAs;
+    const HResult listed =
+        ListTaskUnits(Manager(), CaseFreeGlob(Utf8FromUtf16(pattern)), units, shownAs);
     if (listed != 0) return listed;
     std::vector<std::pair<std::string, std::string>> started;
-    ReadRunRecords(bus_, remote, units, listedRuns_, started);
+    ReadRunRecords(Manager(), units, listedRuns_, started);
     std::vector<std::u16string> names;
-    for (const std::string& unit : TaskNamesOf(units, started)) {
+    for (std::string unit : TaskNamesOf(units, started)) {
+      if (const auto alias = shownAs.find(unit); alias != shownAs.end()) {
+        listedRuns_[alias->second] = listedRuns_[unit];
+        unit = alias->second;
+      }
       names.emplace_back(unit.begin(), unit.end());  // unit names are ASCII
     }
     *items = new SystemdWorkItems(std::move(names));
@@ -181,6 +195,13 @@ class SystemdScheduler final : public ITaskScheduler {
  private:
   ~SystemdScheduler() { CloseConnection(); }
 
+  HResult ConnectLocal() {
+    deadline_ = ConnectionDeadline(kLocalCheckLimit, checkDeadline_);
+    return ConnectLocalManager(deadline_, &bus_);
+  }
+
+  ManagerBus Manager() const { return {bus_, tunnel_ != nullptr, deadline_}; }
+
   void CloseConnection() {
     bus_ = sd_bus_close_unref(bus_);
     tunnel_.reset();
@@ -189,11 +210,12 @@ class SystemdScheduler final : public ITaskScheduler {
 
   // A failed start of a remote connection: a D-Bus answer names its reason; a broken or
   // silent connection is judged by how ssh ended.
-  static HResult RemoteFailure(int r, const sd_bus_error& error, SshTunnel& tunnel) {
+  static HResult RemoteFailure(int r, const sd_bus_error& error, SshTunnel& tunnel,
+                               Deadline deadline) {
     const bool transport = r == -ECONNRESET || r == -ENOTCONN || r == -EPIPE || r == -ETIMEDOUT ||
                            r == -EIO || r == -EBADMSG;
     if (!transport) return ResultOfBusFailure(r, error.name ? error.name : "", true);
-    switch (tunnel.Failure()) {
+    switch (tunnel.Failure(deadline)) {
       case SshFailure::AccessDenied:
         return kAccessDenied;
       case SshFailure::Unreachable:
@@ -206,21 +228,27 @@ class SystemdScheduler final : public ITaskScheduler {
 
   std::uint32_t count_ = 1;
   sd_bus* bus_;
+  Deadline deadline_;                  // of the calls over bus_
   std::unique_ptr<SshTunnel> tunnel_;  // set while the bus reaches a remote computer
   std::string remoteLogin_;
+  Deadline checkDeadline_;
   std::map<std::string, UnitRun> listedRuns_;  // of the units the last Enum listed
 };
 
 }  // namespace
 
 HResult CreateSystemdScheduler(std::string_view remoteLogin, bool connectLocal,
-                               ITaskScheduler** object) {
+                               Deadline checkDeadline, ITaskScheduler** object) {
   *object = nullptr;
   sd_bus* bus = nullptr;
+  Deadline deadline = checkDeadline;
   if (connectLocal) {
-    if (const HResult connected = ConnectLocalManager(&bus); connected != 0) return connected;
+    deadline = ConnectionDeadline(kLocalCheckLimit, checkDeadline);
+    if (const HResult connected = ConnectLocalManager(deadline, &bus); connected != 0) {
+      return connected;
+    }
   }
-  *object = new SystemdScheduler(bus, remoteLogin);
+  *object = new SystemdScheduler(bus, deadline, remoteLogin, checkDeadline);
   return 0;
 }
 

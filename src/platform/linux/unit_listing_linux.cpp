@@ -46,14 +46,38 @@ int ReadLoadedUnits(sd_bus_message* reply, std::vector<ListedUnit>& units) {
   return r < 0 ? r : sd_bus_message_exit_container(reply);
 }
 
-// ListUnitFilesByPatterns: a(ss), the path of each file and its state.
-int ReadUnitFiles(sd_bus_message* reply, std::vector<std::string>& files) {
+std::string FileName(const std::string& path) { return path.substr(path.rfind('/') + 1); }
+
+// ListUnitFilesByPatterns: a(ss), the path of each file and its state. aliases receives
+// the names of the task files in the state "alias".
+int ReadUnitFiles(sd_bus_message* reply, std::vector<std::string>& files,
+                  std::vector<std::string>& aliases) {
   int r = sd_bus_message_enter_container(reply, 'a', "(ss)");
-  const char* path;
-  while (r >= 0 && (r = sd_bus_message_read(reply, "(ss)", &path, nullptr)) > 0) {
+  const char *path, *state;
+  while (r >= 0 && (r = sd_bus_message_read(reply, "(ss)", &path, &state)) > 0) {
     files.push_back(path);
+    if (std::string_view(state) == "alias" && IsTask(FileName(path))) {
+      aliases.push_back(FileName(path));
+    }
   }
   return r < 0 ? r : sd_bus_message_exit_container(reply);
+}
+
+// The unit that each alias stands for, as the manager names it (its Id).
+HResult ResolveAliases(const ManagerBus& manager, const std::vector<std::string>& names,
+                       std::map<std::string, std::string>& aliases) {
+  PropertyBatch batch(manager);
+  AnswerReader reader(batch);
+  std::vector<std::size_t> answers;
+  for (const std::string& name : names) {
+    answers.push_back(batch.Ask(UnitPath(name), kUnitInterface, "Id"));
+  }
+  batch.Wait();
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    const std::string id = reader.Text(answers[i]);
+    if (!id.empty()) aliases[names[i]] = id;
+  }
+  return reader.Failed() ? reader.Result() : 0;
 }
 
 }  // namespace
@@ -77,22 +101,42 @@ std::string CaseFreeGlob(std::string_view pattern) {
 }
 
 std::vector<ListedUnit> TaskUnitsOf(const std::vector<ListedUnit>& loaded,
-                                    const std::vector<std::string>& unitFiles) {
+                                    const std::vector<std::string>& unitFiles,
+                                    const std::map<std::string, std::string>& aliases,
+                                    std::map<std::string, std::string>* shownAs) {
   std::map<std::string, std::string> states;
   for (const ListedUnit& unit : loaded) {
     if (IsTask(unit.name)) states.emplace(unit.name, unit.loadState);
   }
+  std::set<std::string> names;                   // listed under their own name
+  std::map<std::string, std::string> byAliases;  // listed by aliases only: the first alias
+  for (const std::string& path : unitFiles) {
+    const std::string file = FileName(path);
+    const auto alias = aliases.find(file);
+    if (alias == aliases.end() || alias->second == file) {
+      names.insert(file);
+    } else if (const auto [unit, added] = byAliases.emplace(alias->second, file); !added) {
+      unit->second = std::min(unit->second, file);
+    }
+  }
+  std::erase_if(byAliases, [&](const auto& unit) {
+    return states.contains(unit.first) || names.contains(unit.first);
+  });
+  for (const auto& [name, alias] : byAliases) names.insert(name);
   // A unit with a file is asked about unless the manager has loaded it: a unit it had not
   // found may have been added since.
-  for (const std::string& path : unitFiles) {
-    const std::string name = path.substr(path.rfind('/') + 1);
+  for (const std::string& name : names) {
     if (!IsTask(name)) continue;
     const auto [unit, added] = states.emplace(name, "");
     if (!added && unit->second == "not-found") unit->second.clear();
   }
   std::vector<ListedUnit> units;
   for (auto& [name, state] : states) {
-    if (state != "not-found") units.push_back({name, state});
+    if (state == "not-found") continue;
+    units.push_back({name, state});
+    if (const auto alias = byAliases.find(name); shownAs != nullptr && alias != byAliases.end()) {
+      (*shownAs)[name] = alias->second;
+    }
   }
   return units;
 }
@@ -112,21 +156,31 @@ std::vector<std::string> TaskNamesOf(
   return names;
 }
 
-HResult ListTaskUnits(sd_bus* bus, bool remote, const std::string& glob,
-                      std::vector<ListedUnit>& units) {
-  PropertyBatch batch(bus, remote);
-  const std::size_t loadedAnswer = CallByPattern(batch, bus, "ListUnitsByPatterns", glob);
-  const std::size_t filesAnswer = CallByPattern(batch, bus, "ListUnitFilesByPatterns", glob);
+HResult ListTaskUnits(const ManagerBus& manager, const std::string& glob,
+                      std::vector<ListedUnit>& units, std::map<std::string, std::string>& shownAs) {
+  PropertyBatch batch(manager);
+  const std::size_t loadedAnswer =
+      CallByPattern(batch, manager.bus, "ListUnitsByPatterns", glob);
+  const std::size_t filesAnswer =
+      CallByPattern(batch, manager.bus, "ListUnitFilesByPatterns", glob);
   batch.Wait();
   AnswerReader reader(batch);
   std::vector<ListedUnit> loaded;
-  std::vector<std::string> files;
+  std::vector<std::string> files, aliasNames;
   sd_bus_message* reply = reader.Reply(loadedAnswer);
   int r = reply ? ReadLoadedUnits(reply, loaded) : 0;
-  if (r >= 0 && (reply = reader.Reply(filesAnswer)) != nullptr) r = ReadUnitFiles(reply, files);
+  if (r >= 0 && (reply = reader.Reply(filesAnswer)) != nullptr) {
+    r = ReadUnitFiles(reply, files, aliasNames);
+  }
   if (reader.Failed()) return reader.Result();
-  if (r < 0) return ResultOfBusFailure(r, "", remote);
-  units = TaskUnitsOf(loaded, files);
+  if (r < 0) return ResultOfBusFailure(r, "", manager.remote);
+  std::map<std::string, std::string> aliases;
+  if (!aliasNames.empty()) {
+    if (const HResult resolved = ResolveAliases(manager, aliasNames, aliases); resolved != 0) {
+      return resolved;
+    }
+  }
+  units = TaskUnitsOf(loaded, files, aliases, &shownAs);
   return 0;
 }
 

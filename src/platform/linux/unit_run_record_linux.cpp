@@ -73,9 +73,9 @@ std::string LoadStateOf(AnswerReader& reader, const UnitQuestions& questions) {
 
 // A service or a timer is read as one listed unit; any other unit only says whether it
 // exists.
-HResult ReadRunRecord(sd_bus* bus, bool remote, const std::string& unitName, RunRecord& record) {
+HResult ReadRunRecord(const ManagerBus& manager, const std::string& unitName, RunRecord& record) {
   if (KindOfUnit(unitName) == UnitKind::Other) {
-    PropertyBatch batch(bus, remote);
+    PropertyBatch batch(manager);
     AnswerReader reader(batch);
     const std::size_t loadState = batch.Ask(UnitPath(unitName), kUnitInterface, "LoadState");
     batch.Wait();
@@ -85,7 +85,7 @@ HResult ReadRunRecord(sd_bus* bus, bool remote, const std::string& unitName, Run
   }
   std::map<std::string, UnitRun> runs;
   std::vector<std::pair<std::string, std::string>> started;
-  ReadRunRecords(bus, remote, {{unitName, ""}}, runs, started);
+  ReadRunRecords(manager, {{unitName, ""}}, runs, started);
   const UnitRun& run = runs[unitName];
   if (run.result == 0) record = run.record;
   return run.result;
@@ -95,10 +95,10 @@ HResult ReadRunRecord(sd_bus* bus, bool remote, const std::string& unitName, Run
 // its own name, which a timer starts unless its Unit= says otherwise; a second batch asks
 // about the services named otherwise. Each unit's answers are read as ReadRunRecord reads
 // them, the listing's load state standing in for the one it asks.
-void ReadRunRecords(sd_bus* bus, bool remote, const std::vector<ListedUnit>& units,
+void ReadRunRecords(const ManagerBus& manager, const std::vector<ListedUnit>& units,
                     std::map<std::string, UnitRun>& runs,
                     std::vector<std::pair<std::string, std::string>>& started) {
-  PropertyBatch first(bus, remote), second(bus, remote);
+  PropertyBatch first(manager), second(manager);
   std::map<std::string, UnitQuestions> services, timers;
   for (const ListedUnit& unit : units) {
     auto& questions = KindOfUnit(unit.name) == UnitKind::Service ? services : timers;

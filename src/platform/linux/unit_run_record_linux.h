@@ -2,8 +2,6 @@
 // The last run of a systemd unit taken as a task: which unit a task name means, and the
 // unit's last start and exit code as its manager reports them.
 
-#include <systemd/sd-bus.h>
-
 #include <cstdint>
 #include <map>
 #include <string>
@@ -12,6 +10,7 @@
 #include <vector>
 
 #include "platform/com_runtime.h"
+#include "platform/linux/systemd_bus_linux.h"
 #include "platform/linux/unit_listing_linux.h"
 #include "platform/system_time.h"
 
@@ -26,7 +25,7 @@ struct RunRecord {
 // The last run of a unit's service: start and exit code. For a timer, the start is the
 // later of its last trigger and its service's start. 0, or the failure's result code
 // (kUnknownTask for a unit that does not exist, kNoInterface for one of another type).
-HResult ReadRunRecord(sd_bus* bus, bool remote, const std::string& unitName, RunRecord& record);
+HResult ReadRunRecord(const ManagerBus& manager, const std::string& unitName, RunRecord& record);
 
 // What opening a unit as a task gives: its record, or the failure's result code.
 struct UnitRun {
@@ -38,7 +37,7 @@ struct UnitRun {
 // for together: two waits for the manager at most, whatever their number. runs receives
 // one for each unit; started receives the timer and the service of each timer that
 // starts a service.
-void ReadRunRecords(sd_bus* bus, bool remote, const std::vector<ListedUnit>& units,
+void ReadRunRecords(const ManagerBus& manager, const std::vector<ListedUnit>& units,
                     std::map<std::string, UnitRun>& runs,
                     std::vector<std::pair<std::string, std::string>>& started);
 

@@ -12,4 +12,10 @@ SystemTime WindowsClock::GetLocalTime() {
           now.wHour, now.wMinute, now.wSecond,    now.wMilliseconds};
 }
 
+std::int64_t WindowsClock::GetUnixTime() {
+  FILETIME now{};
+  ::GetSystemTimeAsFileTime(&now);
+  return UnixTimeFromFileTime(now);
+}
+
 }  // namespace runwarden

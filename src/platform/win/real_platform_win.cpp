@@ -13,9 +13,10 @@ Platform& RealPlatform() {
   static WindowsConsole console;
   static WindowsLocaleApi locale;
   static WindowsCaseMapping caseMapping;
+  static WindowsOutputFile outputFile;
   static WindowsDeadlineTimer deadline;
   static Platform platform{com, wideText, logon, network, clock, timeZone, console, locale,
-                           caseMapping, deadline};
+                           caseMapping, outputFile, deadline};
   return platform;
 }
 

@@ -11,17 +11,21 @@ namespace runwarden {
 class WindowsClock final : public Clock {
  public:
   SystemTime GetLocalTime() override;
+  std::int64_t GetUnixTime() override;
 };
 
 class WindowsTimeZone final : public TimeZone {
  public:
   bool GetStandardBias(std::int32_t* biasMinutes) override;
+  bool LocalToUnixTime(const SystemTime& local, std::int64_t* unixTime) override;
 };
 
 class WindowsConsole final : public Console {
  public:
   void WriteLine(std::string_view line) override;
   void WriteCp437Line(std::string_view line) override;
+  void Write(std::string_view bytes) override;
+  std::string_view LineEnd() override;
 };
 
 class WindowsComRuntime final : public ComRuntime {
@@ -40,6 +44,7 @@ class WindowsWideText final : public WideText {
                           int byteCount, char16_t* buffer, int capacity) override;
   int WideCharToMultiByte(std::uint32_t codePage, std::uint32_t flags, const char16_t* units,
                           int unitCount, char* buffer, int capacity) override;
+  std::uint32_t AnsiCodePage() override;
 };
 
 class WindowsLogonApi final : public LogonApi {
@@ -74,6 +79,11 @@ class WindowsNetworkApi final : public NetworkApi {
                                       const char* user, std::uint32_t flags) override;
   SystemErrorCode WNetCancelConnection2A(const char* name, std::uint32_t flags,
                                          bool force) override;
+};
+
+class WindowsOutputFile final : public OutputFile {
+ public:
+  SystemErrorCode ReplaceFile(std::string_view path, std::string_view bytes) override;
 };
 
 // COM, RPC to another computer, the logon and the network connection take no deadline from

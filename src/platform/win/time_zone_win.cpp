@@ -12,4 +12,17 @@ bool WindowsTimeZone::GetStandardBias(std::int32_t* biasMinutes) {
   return true;
 }
 
+bool WindowsTimeZone::LocalToUnixTime(const SystemTime& local, std::int64_t* unixTime) {
+  const SYSTEMTIME localTime{local.wYear, local.wMonth,  0,             local.wDay,
+                             local.wHour, local.wMinute, local.wSecond, 0};
+  SYSTEMTIME utc{};
+  FILETIME utcFileTime{};
+  if (!::TzSpecificLocalTimeToSystemTime(nullptr, &localTime, &utc) ||
+      !::SystemTimeToFileTime(&utc, &utcFileTime)) {
+    return false;
+  }
+  *unixTime = UnixTimeFromFileTime(utcFileTime);
+  return true;
+}
+
 }  // namespace runwarden

@@ -21,4 +21,6 @@ int WindowsWideText::WideCharToMultiByte(std::uint32_t codePage, std::uint32_t f
                                unitCount, buffer, capacity, nullptr, nullptr);
 }
 
+std::uint32_t WindowsWideText::AnsiCodePage() { return ::GetACP(); }
+
 }  // namespace runwarden

@@ -17,3 +17,19 @@
 #define _WIN32_WINNT 0x0601
 
 #include <windows.h>
+
+#include <cstdint>
+
+namespace runwarden {
+
+// A FILETIME (100 ns units since 1601-01-01 UTC) in whole seconds since 1970, rounded down.
+inline std::int64_t UnixTimeFromFileTime(const FILETIME& time) {
+  constexpr std::int64_t kUnitsPerSecond = 10'000'000;
+  constexpr std::int64_t kUnixEpochUnits = 116'444'736'000'000'000;  // 1970-01-01 in FILETIME
+  const auto units = static_cast<std::int64_t>(
+      (std::uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime);
+  const std::int64_t since = units - kUnixEpochUnits;
+  return since / kUnitsPerSecond - (since % kUnitsPerSecond < 0 ? 1 : 0);
+}
+
+}  // namespace runwarden

@@ -76,6 +76,30 @@ expect_run() {
   rm -f "$out" "$out.err"
 }
 
+# expect_line NAME LINE FILE: FILE holds LINE as one whole line.
+expect_line() {
+  checks=$((checks + 1))
+  if ! grep -qxF -- "$2" "$3"; then
+    echo "FAIL $1: no line [$2] in:"
+    cat "$3"
+    failures=$((failures + 1))
+  fi
+}
+
+# expect_valid_exposition NAME FILE: `promtool check metrics` accepts the Prometheus
+# exposition, which is UTF-8 with LF line ends alone.
+expect_valid_exposition() {
+  local lint
+  lint=$(promtool check metrics <"$2" 2>&1)
+  local valid=$?
+  checks=$((checks + 1))
+  if ((valid)) || grep -q $'\r$' "$2" || ! iconv -f UTF-8 -t UTF-8 "$2" >/dev/null 2>&1; then
+    echo "FAIL $1: not a valid exposition: $lint"
+    cat "$2"
+    failures=$((failures + 1))
+  fi
+}
+
 finish() {
   if ((failures)); then
     echo "${0##*/}: $failures of $checks checks failed"

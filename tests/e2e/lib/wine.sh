@@ -34,3 +34,19 @@ wine_run() {
   shift
   timeout 60 "$WINE64" "$@" >"$out" 2>"$out.err"
 }
+
+# wine_locales: the en_US and ja_JP UTF-8 locales, compiled into a private directory
+# ($WINE_LOCALES, for the caller to remove) that LOCPATH names. Wine takes the code pages
+# from the Linux locale names; the locales themselves must exist for the argument vector
+# to reach Wine whole.
+wine_locales() {
+  require_tool localedef
+  WINE_LOCALES=$(mktemp -d /tmp/runwarden-wine-locales.XXXXXX)
+  local locale
+  for locale in en_US ja_JP; do
+    localedef -i "$locale" -f UTF-8 "$WINE_LOCALES/$locale.UTF-8" 2>/dev/null ||
+      { echo "FAIL: localedef $locale"; exit 1; }
+  done
+  export LOCPATH=$WINE_LOCALES
+  unset LC_ALL LANG LC_MESSAGES LC_CTYPE
+}
