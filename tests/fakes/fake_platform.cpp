@@ -224,8 +224,9 @@ void FakePlatform::SetRemoteLogin(std::string_view userName) {
 }
 
 void FakePlatform::SetCheckDeadline(std::chrono::steady_clock::time_point deadline) {
-  const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(deadline.time_since_epoch());
-  calls.push_back("SetCheckDeadline(" + std::to_string(seconds.count()) + ")");
+  using std::chrono::seconds;
+  const seconds sinceEpoch = std::chrono::duration_cast<seconds>(deadline.time_since_epoch());
+  calls.push_back("SetCheckDeadline(" + std::to_string(sinceEpoch.count()) + ")");
 }
 
 int FakePlatform::MultiByteToWideChar(std::uint32_t codePage, std::uint32_t flags,

@@ -82,15 +82,25 @@ TEST(CheckTimeLimit, Values) {
   }
 }
 
-// Each failure replaces the message before it: the timeout's stands over the time frame's,
-// the format's over the timeout's.
+// Each failure replaces the message before it. The output file's stands over the
+// timeout's, as its answer goes to standard output, not where the caller looks for it.
 TEST(CheckTimeLimit, ValidationOrder) {
-  const TimedRun noFrame({"-task:Backup", "-timeout:0"});
-  EXPECT_EQ(noFrame.fake.output.back().substr(0, 44), "ScriptRes:Unknown:Invalid timeout specified.");
-  const TimedRun badFormat({"-task:Backup", "-timeframe:today", "-timeout:0", "-format:xml"});
-  EXPECT_EQ(badFormat.fake.output.back().substr(0, 43), "ScriptRes:Unknown:Invalid format specified.");
-  const TimedRun help({"/?", "-timeout:0"});
-  EXPECT_EQ(help.fake.output.back(), "ScriptRes:Unknown:TimeFrame is required");
+  const struct {
+    Lines arguments;
+    std::string message;  // how the result line begins after "ScriptRes:Unknown:"
+    const char* reason;
+  } cases[] = {
+      {{"-task:Backup", "-timeout:0"}, "Invalid timeout", "over the time frame's"},
+      {{"-task:Backup", "-timeframe:today", "-timeout:0", "-outfile:out/"}, "Invalid output file",
+       "the output file's over it"},
+      {{"-task:Backup", "-timeframe:today", "-timeout:0", "-format:xml"}, "Invalid format",
+       "the format's over it"},
+      {{"/?", "-timeout:0"}, "TimeFrame is required", "the help text: nothing else is read"},
+  };
+  for (const auto& c : cases) {
+    const TimedRun run(c.arguments);
+    EXPECT_EQ(run.fake.output.back().rfind("ScriptRes:Unknown:" + c.message, 0), 0u) << c.reason;
+  }
 }
 
 // Where the check stops once the deadline has passed: nothing more is asked of the
@@ -154,28 +164,41 @@ TEST(CheckTimeLimit, CallsOfACheckInTime) {
                    "DeadlinePassed=false"}));
 }
 
-// The timed-out result in each form, written by the check itself or by the watchdog; when
-// the watchdog has written it, the check writes nothing.
+// The timed-out result in each form and into the output file, written by the check itself
+// or by the watchdog, the same bytes either way; when the watchdog has written it, the check
+// writes nothing.
 TEST(CheckTimeLimit, TimedOutOutputInEachForm) {
   const struct {
-    std::string format;
-    std::string line;
+    Lines extra;
+    std::string part;  // a part of what is written
     int exitStatus;
   } forms[] = {
-      {"scriptres", kTimedOut, 2},
-      {"nagios", "TASK UNKNOWN - Backup: Check timed out after 5 seconds", 3},
+      {{}, kTimedOut + "\r\n", 2},
+      {{"-format:nagios"}, "TASK UNKNOWN - Backup: Check timed out after 5 seconds\r\n", 3},
+      {{"-format:prometheus"},
+       "runwarden_check_status{task=\"Backup\",host=\"\",timeframe=\"today\",status=\"unknown\"} 1\n",
+       2},
+      {{"-format:json"},
+       "\"plugin_output\":\"TASK UNKNOWN - Backup: Check timed out after 5 seconds\"", 2},
+      {{"-outfile:C:\\out\\a.txt"}, kTimedOut + "\r\n", 2},
   };
   for (const auto& form : forms) {
-    const Lines arguments{"-task:Backup", "-timeframe:today", "-timeout:5", "-format:" + form.format};
+    Lines arguments{"-task:Backup", "-timeframe:today", "-timeout:5"};
+    arguments.insert(arguments.end(), form.extra.begin(), form.extra.end());
+    const std::string context = form.extra.empty() ? "the default form" : form.extra[0];
     const TimedRun byCheck(arguments, [](FakePlatform& f) { f.deadlinePassesAfter = "Activate("; });
-    EXPECT_EQ(byCheck.fake.output, Lines{form.line}) << form.format;
-    EXPECT_EQ(byCheck.exitStatus, form.exitStatus) << form.format;
-
     const TimedRun byWatchdog(arguments, [](FakePlatform& f) { f.watchdogFiresIn = "Activate("; });
-    EXPECT_EQ(byWatchdog.fake.output, Lines{form.line}) << form.format;
-    EXPECT_EQ(byWatchdog.exitStatus, form.exitStatus) << form.format;
+    const bool intoFile = context.rfind("-outfile:", 0) == 0;
+    for (const TimedRun* run : {&byCheck, &byWatchdog}) {
+      EXPECT_EQ(run->fake.files.size(), intoFile ? 1u : 0u) << context;
+      const std::string written = intoFile ? run->fake.files.begin()->second : run->fake.written;
+      EXPECT_NE(written.find(form.part), std::string::npos) << context << ": " << written;
+      EXPECT_EQ(run->exitStatus, form.exitStatus) << context;
+    }
+    EXPECT_EQ(byWatchdog.fake.written, byCheck.fake.written) << context;
+    EXPECT_EQ(byWatchdog.fake.files, byCheck.fake.files) << context;
     EXPECT_EQ(byWatchdog.fake.calls.back(), "EndProcess(" + std::to_string(form.exitStatus) + ")")
-        << form.format;
+        << context;
   }
 }
 
