@@ -60,5 +60,13 @@ stuck "one task, the plugins' form" 3 "TASK UNKNOWN - Nightly Backup: $timed_out
   "-task:Nightly Backup" -timeframe:60 -format:nagios
 stuck "a pattern, its list never given" 2 "ScriptRes:Unknown:$timed_out\r\n" \
   "-task:Night*" -timeframe:60
+# The watchdog writes where every result goes: into the -outfile: file, replacing it whole.
+printf 'the last result\n' >"$WINEPREFIX/drive_c/result.json"
+stuck "into the output file, in the document's form" 2 "" \
+  "-task:Nightly Backup" -timeframe:60 -format:json '-outfile:C:\result.json'
+expect_status "into the output file: the timed-out document, whole" yes "$(
+  grep -q '^{"status":"unknown",.*"plugin_output":"TASK UNKNOWN - Nightly Backup: '"$timed_out"'"' \
+    "$WINEPREFIX/drive_c/result.json" && (($(wc -l <"$WINEPREFIX/drive_c/result.json") == 1)) &&
+    echo yes)"
 
 finish
