@@ -1,6 +1,7 @@
 #pragma once
 // The last step of every check: its report rendered in the form asked for and written to
-// standard output or, with -outfile:, over a file.
+// standard output or, with -outfile:, over a file. The two steps apart serve a result made
+// ready before it is known whether it will be written (the time limit's).
 
 #include <string>
 
