@@ -19,7 +19,5 @@ install(FILES ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_SOURCE_DIR}/CHANGELOG.md
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/docs/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs
         FILES_MATCHING PATTERN "*.md" PATTERN monitoring EXCLUDE)
-# The command definitions for monitoring engines, ready to include.
-install(FILES ${CMAKE_SOURCE_DIR}/docs/monitoring/runwarden-nagios.cfg
-              ${CMAKE_SOURCE_DIR}/docs/monitoring/runwarden-icinga2.conf
-        DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
+# The set-ups for monitoring engines, ready to copy: every file of docs/monitoring.
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/docs/monitoring/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)

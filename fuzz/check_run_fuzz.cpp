@@ -82,6 +82,15 @@ void ScriptAnswers(FuzzedDataProvider& input, FakePlatform& fake) {
   fake.nextFailsAfter = input.ConsumeIntegralInRange<std::size_t>(0, 6);
   fake.serviceCreateResult = input.ConsumeBool() ? 0 : static_cast<HResult>(0x80040154);
   fake.folderTasks = {{"\\", {input.ConsumeRandomLengthString(16)}}};
+  // A task's state, and a folder below the root for trees.
+  fake.taskStatus = input.ConsumeBool() ? 0x41300 : SomeResult(input);
+  fake.taskFlags = input.ConsumeIntegral<std::uint32_t>();
+  fake.nextRunResult = SomeResult(input);
+  fake.nextRunTime = SomeTime(input);
+  fake.registeredState = input.ConsumeIntegralInRange(0, 5);
+  fake.registeredEnabled = input.ConsumeBool();
+  fake.registeredNextRun = input.ConsumeFloatingPoint<double>();
+  fake.subfolders = {{"\\", {input.ConsumeRandomLengthString(8)}}};
   fake.clockReadings.clear();
   const int readings = input.ConsumeIntegralInRange(1, 4);
   for (int i = 0; i < readings; ++i) fake.clockReadings.push_back(SomeTime(input));
@@ -216,10 +225,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     arguments.insert(arguments.begin() + input.ConsumeIntegralInRange<std::ptrdiff_t>(0, count),
                      std::string("-pswd:") + kSecret);
   }
-  if (input.ConsumeBool()) {
+  // Options that random text seldom spells: the plugins' form, the later keys, a tree.
+  for (const char* option : {"-format:nagios", "-checkstate", "-maxrun:1", "-okcodes:1-9,0x80000000",
+                             "-warnframe:60", "-task:\\**"}) {
+    if (!input.ConsumeBool()) continue;
     arguments.insert(arguments.begin() + input.ConsumeIntegralInRange<std::ptrdiff_t>(
                                              0, static_cast<std::ptrdiff_t>(arguments.size())),
-                     "-format:nagios");
+                     option);
   }
   // Another form, last so that it stands.
   static const char* const kForms[] = {"", "-format:prometheus", "-format:json"};

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/check_report.h"
+#include "core/check_rules.h"
 #include "core/check_time_limit.h"
 #include "core/command_line_options.h"
 #include "core/errors.h"
@@ -37,23 +38,22 @@ bool NamesAFile(std::string_view path, const SystemLeadBytes& leadBytes) {
   return !endsInSeparator;
 }
 
-// Each failure replaces the message of the one before, so when both fail the time frame's
-// message stands. A non-zero minute count skips the keyword lookup. The target is set only
-// when the check's result goes where the options say: not with the help text, nor to an
-// output file that the options cannot name.
-void Validate(CheckSettings& settings, TimeFrameKind& kind, const SystemLeadBytes& leadBytes,
-              ReportTarget& target) {
+// Each failure replaces the message of the one before, so when both the task name and the
+// time frame fail the time frame's message stands; then come the later keys' rules. A
+// non-zero minute count skips the keyword lookup. The target is set only when the check's
+// result goes where the options say: not with the help text, nor to an output file that
+// the options cannot name.
+void Validate(CheckSettings& settings, TimeFrameKind& kind, CheckRules& rules,
+              const SystemLeadBytes& leadBytes, ReportTarget& target) {
   if (settings.TaskName.empty()) {
     settings.Status = CheckStatus::Unknown;
     settings.MessageText = "Scheduled Task name is required";
   }
-  // The error position is not looked at: text that begins with digits counts by them.
-  settings.TimeFrameMinutes = ParseInteger(settings.TimeFrameText).value;
-  if (settings.TimeFrameMinutes == 0 &&
-      (settings.TimeFrameText.empty() || !FindTimeFrame(settings.TimeFrameText, kind))) {
+  if (!ReadTimeFrame(settings.TimeFrameText, settings.TimeFrameMinutes, kind)) {
     settings.Status = CheckStatus::Unknown;
     settings.MessageText = "TimeFrame is required";
   }
+  ReadCheckRules(settings, rules);
   if (settings.ShowHelp) return;
   if (!settings.TimeoutText.empty()) {
     const std::optional<std::int32_t> seconds = ParseTimeoutSeconds(settings.TimeoutText);
@@ -149,31 +149,39 @@ void StartCom(Platform& platform) {
   }
 }
 
-// Works under the check's account and reaches the scheduler of its computer, unless the
-// logon and the network connection took the check's time.
-TSchedTasksHelper& ConnectScheduler(CheckSettings& settings, Platform& platform,
-                                    const CheckTimeLimit& limit, CheckResources& resources) {
+// Works under the check's account and reaches the scheduler of its computer, telling it
+// first what the check will read beyond the last run and exit code, if anything; unless
+// the logon and the network connection took the check's time.
+TSchedTasksHelper& ConnectScheduler(CheckSettings& settings, const TaskValueRequest& request,
+                                    Platform& platform, const CheckTimeLimit& limit,
+                                    CheckResources& resources) {
   NormaliseHostName(settings.HostName);
   UseAccount(settings, platform);
   limit.Enforce();
   platform.com.SetRemoteTarget(!settings.HostName.empty());
+  if (request.Any()) platform.com.RequestTaskValues(request);
   TSchedTasksHelper& helper = resources.CreateHelper();
   if (!helper.Connect(settings.HostName)) throw ESchedTasksHelperError(helper.ErrorText());
   return helper;
 }
 
-// The time window, read from the clock once, after the first last run was read.
+// A time window, read from the clock once, after the first last run was read.
 class CheckWindow {
  public:
-  CheckWindow(const CheckSettings& settings, TimeFrameKind kind, Clock& clock)
-      : settings_(settings), kind_(kind), clock_(clock) {}
+  CheckWindow(std::int32_t minutes, TimeFrameKind kind, Clock& clock)
+      : minutes_(minutes), kind_(kind), clock_(clock) {}
   const TimeWindow& Get() {
-    if (!window_) window_ = ComputeTimeWindow(settings_.TimeFrameMinutes, kind_, clock_);
+    if (!window_) window_ = ComputeTimeWindow(minutes_, kind_, clock_);
     return *window_;
+  }
+  // The window's length, for a minute count.
+  std::optional<std::int64_t> Seconds() const {
+    if (minutes_ <= 0) return std::nullopt;
+    return std::int64_t{minutes_} * 60;
   }
 
  private:
-  const CheckSettings& settings_;
+  std::int32_t minutes_;
   TimeFrameKind kind_;
   Clock& clock_;
   std::optional<TimeWindow> window_;
@@ -192,33 +200,75 @@ std::optional<std::int64_t> UnixTime(DateTime local, TimeZone& timeZone) {
   return unixTime;
 }
 
-// Judges the opened task's last run: its status and text go into the report with what it
-// measured, as soon as that is known. A non-zero exit code is raised, as are the failures
-// of reading the run. unixTimes: the form shows the last run as a Unix time too.
-void JudgeOpenedTask(TSchedTasksHelper& helper, const CheckSettings& settings,
-                     CheckWindow& window, Platform& platform, const RegionalSettings& regional,
-                     bool unixTimes, CheckReport& report) {
-  const DateTime lastRun = helper.LastRunTime() + settings.TimeShift;
-  if (unixTimes) report.LastRunUnixTime = UnixTime(lastRun, platform.timeZone);
-  const TimeWindow& frame = window.Get();
-  report.AgeSeconds = AgeInSeconds(lastRun, frame.Now);
-  if (settings.TimeFrameMinutes > 0) {
-    report.WindowSeconds = std::int64_t{settings.TimeFrameMinutes} * 60;
+// Judges opened tasks, one after the other, by one set of settings, rules and windows.
+class TaskJudge {
+ public:
+  // unixTimes: the form shows the last run as a Unix time too.
+  TaskJudge(const CheckSettings& settings, const CheckRules& rules, TimeFrameKind kind,
+            Platform& platform, const RegionalSettings& regional, bool unixTimes)
+      : settings_(settings),
+        rules_(rules),
+        unixTimes_(unixTimes),
+        platform_(platform),
+        regional_(regional),
+        window_(settings.TimeFrameMinutes, kind, platform.clock),
+        warnWindow_(rules.WarnFrameMinutes, rules.WarnFrameKind, platform.clock) {}
+
+  // The opened task's status and text go into the report with what it measured, as soon
+  // as that is known; the failures of reading its last run are raised. The outcomes in
+  // order, each only for a task that none before it failed: the window (the last run's
+  // text), the exit code (" Last Result : "), the running time and the schedule state
+  // (RunStateFailure); then the warn frame sets Warning.
+  void Judge(TSchedTasksHelper& helper, CheckReport& report) {
+    const DateTime lastRun = helper.LastRunTime() + settings_.TimeShift;
+    if (unixTimes_) report.LastRunUnixTime = UnixTime(lastRun, platform_.timeZone);
+    const TimeWindow& frame = window_.Get();
+    report.AgeSeconds = AgeInSeconds(lastRun, frame.Now);
+    report.WindowSeconds = window_.Seconds();
+    report.LastRunText = DateTimeText(lastRun, regional_, platform_.locale);
+    report.Text = report.LastRunText;
+    if (!IsInTimeWindow(frame, lastRun)) report.Status = CheckStatus::Bad;
+    const std::uint32_t exitCode = helper.LastExitCode();  // read whatever the window said
+    report.LastResult = exitCode;
+    if (report.Status == CheckStatus::Ok && !settings_.IgnoreResult && exitCode != 0 &&
+        !IsListedExitCode(rules_.AcceptedCodes, exitCode)) {
+      report.Status = CheckStatus::Bad;
+      // Zero-extended, so that codes with the top bit set never show a minus sign.
+      report.Text += " Last Result : " + DecimalText(static_cast<std::int64_t>(exitCode));
+    }
+    if (rules_.Request().Any()) JudgeRunState(helper.RunState(rules_.Request()), frame, report);
+    if (rules_.WarnFrame) {
+      report.WarnWindowSeconds = warnWindow_.Seconds();
+      report.Warning =
+          report.Status == CheckStatus::Ok && !IsInTimeWindow(warnWindow_.Get(), lastRun);
+    }
   }
-  report.LastRunText = DateTimeText(lastRun, regional, platform.locale);
-  report.Text = report.LastRunText;
-  if (!IsInTimeWindow(frame, lastRun)) report.Status = CheckStatus::Bad;
-  const std::uint32_t exitCode = helper.LastExitCode();  // read whatever the window said
-  report.LastResult = exitCode;
-  if (report.Status == CheckStatus::Ok && !settings.IgnoreResult && exitCode != 0) {
-    // Zero-extended, so that codes with the top bit set never show a minus sign.
-    throw ESchedTasksHelperError(report.Text + " Last Result : " +
-                                 DecimalText(static_cast<std::int64_t>(exitCode)));
+
+ private:
+  void JudgeRunState(const TaskRunState& state, const TimeWindow& frame, CheckReport& report) {
+    // Negative when the next run is overdue: the age of a run, turned round.
+    if (state.nextRun) {
+      report.NextRunSeconds = -AgeInSeconds(*state.nextRun + settings_.TimeShift, frame.Now);
+    }
+    report.MissedRuns = state.missedRuns;
+    if (report.Status != CheckStatus::Ok) return;
+    if (const auto failure = RunStateFailure(rules_, state, *report.AgeSeconds)) {
+      report.Status = CheckStatus::Bad;
+      report.Text += *failure;
+    }
   }
-}
+
+  const CheckSettings& settings_;
+  const CheckRules& rules_;
+  bool unixTimes_;
+  Platform& platform_;
+  const RegionalSettings& regional_;
+  CheckWindow window_;
+  CheckWindow warnWindow_;
+};
 
 // Runs work; a failure it raises becomes the outcome: a scheduler that could not be
-// reached, a task not found or a non-zero exit code is Bad, any other failure Unknown.
+// reached or a task not found is Bad, any other failure Unknown.
 template <class Work>
 void RunJudged(Work&& work, CheckStatus& status, std::string& text) {
   try {
@@ -236,8 +286,7 @@ void RunJudged(Work&& work, CheckStatus& status, std::string& text) {
 // the check's outcome is made of theirs. No task matching fails as one task not found. The
 // time limit is the check's: once it has passed no further task is looked at.
 void JudgePatternTasks(TSchedTasksHelper& helper, const CheckSettings& settings,
-                       CheckWindow& window, Platform& platform, const RegionalSettings& regional,
-                       bool unixTimes, const CheckTimeLimit& limit, CheckReport& report) {
+                       TaskJudge& judge, const CheckTimeLimit& limit, CheckReport& report) {
   std::vector<FoundTask> found;  // released before the helper
   if (!helper.FindTasks(settings.TaskName, found)) throw ESchedTasksHelperError(helper.ErrorText());
   for (const FoundTask& task : found) {
@@ -248,31 +297,33 @@ void JudgePatternTasks(TSchedTasksHelper& helper, const CheckSettings& settings,
     RunJudged(
         [&] {
           if (!helper.OpenFoundTask(task)) throw ESchedTasksHelperError(helper.ErrorText());
-          JudgeOpenedTask(helper, settings, window, platform, regional, unixTimes, taskReport);
+          judge.Judge(helper, taskReport);
         },
         taskReport.Status, taskReport.Text);
   }
   report.Status = SummaryStatus(report.Tasks);
+  report.Warning = SummaryWarning(report.Tasks);
   report.Text = SummaryText(report.Tasks);
 }
 
 // Starts COM, reaches the scheduler and judges the task, or every task that a pattern
 // matches, into the report. Failures are raised; the resources are released before they
 // reach the caller.
-void CheckTasks(CheckSettings& settings, TimeFrameKind kind, bool pattern, Platform& platform,
-                const RegionalSettings& regional, bool unixTimes, const CheckTimeLimit& limit,
-                CheckReport& report) {
+void CheckTasks(CheckSettings& settings, TimeFrameKind kind, const CheckRules& rules,
+                bool pattern, Platform& platform, const RegionalSettings& regional,
+                bool unixTimes, const CheckTimeLimit& limit, CheckReport& report) {
   StartCom(platform);
   CheckResources resources(platform, settings);
-  TSchedTasksHelper& helper = ConnectScheduler(settings, platform, limit, resources);
-  CheckWindow window(settings, kind, platform.clock);
+  TSchedTasksHelper& helper =
+      ConnectScheduler(settings, rules.Request(), platform, limit, resources);
+  TaskJudge judge(settings, rules, kind, platform, regional, unixTimes);
   if (pattern) {
-    JudgePatternTasks(helper, settings, window, platform, regional, unixTimes, limit, report);
+    JudgePatternTasks(helper, settings, judge, limit, report);
     return;
   }
   report.TaskAsked = true;
   if (!helper.OpenTask(settings.TaskName)) throw ESchedTasksHelperError(helper.ErrorText());
-  JudgeOpenedTask(helper, settings, window, platform, regional, unixTimes, report);
+  judge.Judge(helper, report);
 }
 
 // Starts the check's time limit with its one result should the time run out, Unknown,
@@ -292,16 +343,17 @@ void StartTimeLimit(const CheckSettings& settings, const ReportTarget& target, C
               });
 }
 
-}  // namespace
-
-int RunCheck(const std::vector<std::string>& arguments, Platform& platform,
-             const RegionalSettings& regional, const SystemLeadBytes& leadBytes) {
+// JudgeCheck; with a time limit (RunCheck) it is started here when -timeout: asks for one,
+// and the caller delivers the result through it.
+CheckOutcome Judge(const std::vector<std::string>& arguments, Platform& platform,
+                   const RegionalSettings& regional, const SystemLeadBytes& leadBytes,
+                   CheckTimeLimit* limit) {
+  CheckTimeLimit unlimited(platform);  // never started
+  CheckTimeLimit& timeLimit = limit != nullptr ? *limit : unlimited;
   CheckSettings settings;
-  CheckReport report;
-  CheckFacts facts;
-  ReportTarget target;
-  bool versionOnly = false;
-  CheckTimeLimit limit(platform);
+  CheckOutcome outcome;
+  CheckReport& report = outcome.report;
+  CheckFacts& facts = outcome.facts;
   // The one place where the failures of a check become its outcome; those of the
   // tasks of a pattern become theirs.
   RunJudged(
@@ -309,8 +361,8 @@ int RunCheck(const std::vector<std::string>& arguments, Platform& platform,
         ParseCommandLine(arguments, platform.timeZone, platform.caseMapping, leadBytes, settings);
         // -version answers alone, whatever else the line holds; a help switch first, or a
         // command line that could not be read, still shows the help text.
-        versionOnly = settings.ShowVersion && !settings.ShowHelp;
-        if (versionOnly) return;
+        outcome.versionOnly = settings.ShowVersion && !settings.ShowHelp;
+        if (outcome.versionOnly) return;
         facts.TaskName = settings.TaskName;
         facts.Host = settings.HostName;  // as given, before the backslashes are added
         facts.TimeFrame = settings.TimeFrameText;
@@ -320,24 +372,42 @@ int RunCheck(const std::vector<std::string>& arguments, Platform& platform,
           PrintUsage(platform.console);
         }
         TimeFrameKind kind = TimeFrameKind::Today;
-        Validate(settings, kind, leadBytes, target);
+        CheckRules rules;
+        Validate(settings, kind, rules, leadBytes, outcome.target);
         if (settings.Status != CheckStatus::Ok) return;
         report.TaskName = settings.TaskName;
-        if (settings.TimeoutSeconds > 0) StartTimeLimit(settings, target, facts, platform, limit);
-        CheckTasks(settings, kind, IsTaskPattern(settings.TaskName, leadBytes), platform, regional,
-                   ShowsUnixTimes(target.format), limit, report);
+        if (limit != nullptr && settings.TimeoutSeconds > 0) {
+          StartTimeLimit(settings, outcome.target, facts, platform, timeLimit);
+        }
+        CheckTasks(settings, kind, rules, IsTaskPattern(settings.TaskName, leadBytes), platform,
+                   regional, ShowsUnixTimes(outcome.target.format), timeLimit, report);
         settings.Status = report.Status;
         settings.MessageText = report.Text;
       },
       settings.Status, settings.MessageText);
-  if (versionOnly) {
+  report.Status = settings.Status;
+  report.Text = settings.MessageText;
+  if (ShowsUnixTimes(outcome.target.format)) facts.CheckedAtUnixTime = platform.clock.GetUnixTime();
+  return outcome;
+}
+
+}  // namespace
+
+CheckOutcome JudgeCheck(const std::vector<std::string>& arguments, Platform& platform,
+                        const RegionalSettings& regional, const SystemLeadBytes& leadBytes) {
+  return Judge(arguments, platform, regional, leadBytes, nullptr);
+}
+
+int RunCheck(const std::vector<std::string>& arguments, Platform& platform,
+             const RegionalSettings& regional, const SystemLeadBytes& leadBytes) {
+  CheckTimeLimit limit(platform);
+  const CheckOutcome outcome = Judge(arguments, platform, regional, leadBytes, &limit);
+  if (outcome.versionOnly) {
     platform.console.WriteLine("runwarden " + std::string(kProgramVersion));
     return 0;
   }
-  report.Status = settings.Status;
-  report.Text = settings.MessageText;
-  if (ShowsUnixTimes(target.format)) facts.CheckedAtUnixTime = platform.clock.GetUnixTime();
-  return limit.Deliver([&] { return DeliverReport(target, report, facts, platform); });
+  return limit.Deliver(
+      [&] { return DeliverReport(outcome.target, outcome.report, outcome.facts, platform); });
 }
 
 int RunProgram(const ProgramCommandLine& commandLine, Platform& platform) {

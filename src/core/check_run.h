@@ -4,12 +4,28 @@
 #include <string>
 #include <vector>
 
+#include "core/check_report.h"
 #include "core/check_settings.h"
+#include "core/report_delivery.h"
 #include "core/text_forms.h"
 #include "platform/platform.h"
 #include "platform/program_arguments.h"
 
 namespace runwarden {
+
+// A check's result, before a form writes it.
+struct CheckOutcome {
+  CheckReport report;
+  CheckFacts facts;
+  ReportTarget target;       // where the result goes, in which form
+  bool versionOnly = false;  // -version: the version line is the whole answer
+};
+
+// Parses the arguments (program name left out), prints the help text when asked, and
+// judges the task, or the tasks of a pattern: everything RunCheck does but writing the
+// result; -timeout: is checked, but no time limit is kept.
+CheckOutcome JudgeCheck(const std::vector<std::string>& arguments, Platform& platform,
+                        const RegionalSettings& regional, const SystemLeadBytes& leadBytes);
 
 // Runs the check for the program's arguments (program name left out), prints the help
 // text when asked and then exactly one result line, in the form -format: asks for;

@@ -92,6 +92,12 @@ TimeParts SplitTime(DateTime value) {
           static_cast<std::uint16_t>(t % 60'000 / 1'000), static_cast<std::uint16_t>(t % 1'000)};
 }
 
+SystemTime SplitDateTime(DateTime value) {
+  const DateParts day = SplitDate(value);
+  const TimeParts time = SplitTime(value);
+  return {day.year, day.month, 0, day.day, time.hour, time.minute, time.second, time.millisecond};
+}
+
 int WeekdayNumber(DateTime value) {
   // Day 1 (0001-01-01) is a Monday (2). Days before it wrap round the week too, so the
   // result is always 1 to 7.

@@ -53,6 +53,10 @@ DateTime TimeFromParts(std::uint16_t hour, std::uint16_t minute, std::uint16_t s
 DateParts SplitDate(DateTime value);
 TimeParts SplitTime(DateTime value);
 
+// Both in one record, wDayOfWeek 0: what DateTimeFromSystemTime turns back into the value
+// rounded to the millisecond, or refuses.
+SystemTime SplitDateTime(DateTime value);
+
 // 1 = Sunday ... 7 = Saturday.
 int WeekdayNumber(DateTime value);
 

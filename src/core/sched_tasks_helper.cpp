@@ -37,14 +37,11 @@ bool IsUnknownToV1(HResult result) {
 }
 
 constexpr HResult kFileNotFound = static_cast<HResult>(0x80070002);
+constexpr HResult kInvalidName = static_cast<HResult>(0x8007007B);
 constexpr HResult kPathNotFound = static_cast<HResult>(0x80070003);
 
 // Names asked of a 1.0 task list at a time.
 constexpr std::uint32_t kListBatch = 64;
-
-// Scheduler statuses of Task Scheduler 2.0.
-constexpr HResult kTaskRunning = 0x00041301;    // SCHED_S_TASK_RUNNING
-constexpr HResult kTaskHasNotRun = 0x00041303;  // SCHED_S_TASK_HAS_NOT_RUN
 
 // The 2.0 Connect takes the computer's name without the two backslashes that lead it for
 // 1.0.
@@ -59,10 +56,8 @@ std::u16string_view ServerName(std::u16string_view host) {
 // splits into zeros.
 SystemTime RegisteredLastRun(IRegisteredTask& task) {
   DateTime date = 0;  // stays 0, and so never ran, when the call gives no value
-  if (task.get_LastRunTime(&date) == kTaskHasNotRun || date == 0) return {};
-  const DateParts day = SplitDate(date);
-  const TimeParts time = SplitTime(date);
-  return {day.year, day.month, 0, day.day, time.hour, time.minute, time.second, time.millisecond};
+  if (task.get_LastRunTime(&date) == sched_status::kHasNotRun || date == 0) return {};
+  return SplitDateTime(date);
 }
 
 // LastTaskResult is the exit code of the last run, or a scheduler status. A run that is
@@ -71,9 +66,9 @@ SystemTime RegisteredLastRun(IRegisteredTask& task) {
 std::uint32_t JudgedTaskResult(IRegisteredTask& task) {
   std::int32_t result = 0;  // stays 0 when the call gives no value
   task.get_LastTaskResult(&result);
-  if (result == kTaskRunning) return 0;
+  if (result == sched_status::kRunning) return 0;
   // The all-zero record is refused with the very error of a 1.0 task that never ran.
-  if (result == kTaskHasNotRun) static_cast<void>(DateTimeFromSystemTime(SystemTime{}));
+  if (result == sched_status::kHasNotRun) static_cast<void>(DateTimeFromSystemTime(SystemTime{}));
   return static_cast<std::uint32_t>(result);
 }
 
@@ -137,6 +132,10 @@ bool TSchedTasksHelper::OpenTask(std::string_view name) {
 }
 
 bool TSchedTasksHelper::OpenFoundTask(const FoundTask& task) {
+  if (task.ListFailure != 0) {
+    errorText_ = FailureText("Cannot list folder ", task.Name, task.ListFailure);
+    return false;
+  }
   if (task.Registered) {
     ActivatedItem.Release();
     Task.Release();
@@ -208,6 +207,11 @@ bool TSchedTasksHelper::FindTasks(std::string_view pattern, std::vector<FoundTas
     std::stable_sort(tasks.begin(), tasks.end(), [](const FoundTask& a, const FoundTask& b) {
       return TaskNameBefore(a.Path, b.Path);
     });
+    // Folders that could not be listed, and no task: nothing was found.
+    if (std::all_of(tasks.begin(), tasks.end(),
+                    [](const FoundTask& task) { return task.ListFailure != 0; })) {
+      tasks.clear();
+    }
   }
   if (!tasks.empty()) return true;
   errorText_ = FailureText("Cannot find task ", pattern, notFound);
@@ -241,21 +245,28 @@ HResult TSchedTasksHelper::ListV1Tasks(std::u16string_view names, std::vector<Fo
   return kFileNotFound;
 }
 
-// The matching tasks of the pattern's 2.0 folder; in the root, those that 1.0 listed
-// already are left out. Every failure ends the list where it stands. Returns the code of a
-// failure to list a folder that was found, else 0: without 2.0, or without the folder, the
-// 1.0 answer stands.
+// The matching tasks of the pattern's 2.0 folder, or tree; in the root, those that 1.0
+// listed already are left out. Returns the code of a failure to list a folder that was
+// found, else 0: without 2.0, or without the folder, the 1.0 answer stands.
 HResult TSchedTasksHelper::ListRegisteredTasks(const TaskPattern& pattern,
                                                std::vector<FoundTask>& tasks) {
   if (!ConnectService()) return 0;
   if (Service.Get()->GetFolder(pattern.folder, Folder.Put()) != 0 || !Folder) return 0;
+  if (pattern.tree) return ListRegisteredTree(pattern, tasks);
+  return ListFolderTasks(*Folder.Get(), pattern.folder, pattern, tasks.size(), tasks);
+}
+
+// The tasks of one folder, at path; the tasks before listedByV1 are those that 1.0 listed.
+// Every failure ends the list where it stands; returns its code, else 0.
+HResult TSchedTasksHelper::ListFolderTasks(ITaskFolder& folder, std::u16string_view path,
+                                           const TaskPattern& pattern, std::size_t listedByV1,
+                                           std::vector<FoundTask>& tasks) {
   CountedRef<IRegisteredTaskCollection> collection;
-  const HResult listed = Folder.Get()->GetTasks(kTaskEnumHidden, collection.Put());
+  const HResult listed = folder.GetTasks(kTaskEnumHidden, collection.Put());
   if (listed != 0 || !collection) return listed;
   std::int32_t count = 0;
   if (const HResult counted = collection.Get()->get_Count(&count); counted != 0) return counted;
-  const bool root = IsRootFolder(pattern.folder);
-  const std::size_t listedByV1 = tasks.size();
+  const bool root = IsRootFolder(path);
   for (std::int32_t index = 1; index <= count; ++index) {
     FoundTask task;
     std::u16string name;
@@ -269,11 +280,79 @@ HResult TSchedTasksHelper::ListRegisteredTasks(const TaskPattern& pattern,
         })) {
       continue;
     }
-    task.Path = root ? name : pattern.folder + u"\\" + name;
+    task.Path = root ? name : std::u16string(path) + u"\\" + name;
     task.Name = NarrowName(task.Path);
     tasks.push_back(std::move(task));
   }
   return 0;
+}
+
+namespace {
+
+// A folder of a tree still to be listed.
+struct PendingFolder {
+  CountedRef<ITaskFolder> folder;
+  std::u16string path;
+};
+
+// The folders directly in folder, at path, appended to pending. Every failure ends the
+// list where it stands; returns its code, else 0. So that the walk ends whatever the
+// platform answers, each folder must add one level to the path (a name that is empty or
+// holds a backslash fails as an invalid name), and a path must stay shorter than the
+// name buffer (a longer one fails as a name too long).
+HResult ListSubfolders(ITaskFolder& folder, std::u16string_view path,
+                       std::vector<PendingFolder>& pending) {
+  CountedRef<ITaskFolderCollection> folders;
+  const HResult listed = folder.GetFolders(0, folders.Put());
+  if (listed != 0 || !folders) return listed;
+  std::int32_t count = 0;
+  if (const HResult counted = folders.Get()->get_Count(&count); counted != 0) return counted;
+  for (std::int32_t index = 1; index <= count; ++index) {
+    PendingFolder next;
+    std::u16string name;
+    HResult read = folders.Get()->get_Item(index, next.folder.Put());
+    if (read == 0 && next.folder) read = next.folder.Get()->get_Name(&name);
+    if (read != 0 || !next.folder) return read;
+    if (name.empty() || name.find(u'\\') != std::u16string::npos) return kInvalidName;
+    next.path = (IsRootFolder(path) ? std::u16string() : std::u16string(path)) + u"\\" + name;
+    if (next.path.size() >= kWideNameBufferUnits) return kNameTooLong;
+    pending.push_back(std::move(next));
+  }
+  return 0;
+}
+
+}  // namespace
+
+// The tasks of the folder that Folder holds and of every folder below it. A folder whose
+// tasks or folders could not be listed becomes an entry of its own, named by its path and
+// a backslash, with the code of its first failure; the tasks it gave are kept. Returns the
+// code of the first such folder, the top one first, else 0.
+HResult TSchedTasksHelper::ListRegisteredTree(const TaskPattern& pattern,
+                                              std::vector<FoundTask>& tasks) {
+  const std::size_t listedByV1 = tasks.size();
+  std::vector<PendingFolder> pending;
+  PendingFolder current;  // holds the folder being listed, once below the top one
+  ITaskFolder* folder = Folder.Get();
+  std::u16string path = pattern.folder;
+  HResult firstFailure = 0;
+  for (;;) {
+    HResult failure = ListFolderTasks(*folder, path, pattern, listedByV1, tasks);
+    const HResult walked = ListSubfolders(*folder, path, pending);
+    if (failure == 0) failure = walked;
+    if (failure != 0) {
+      FoundTask entry;
+      entry.Path = IsRootFolder(path) ? path : path + u"\\";
+      entry.Name = NarrowName(entry.Path);
+      entry.ListFailure = failure;
+      tasks.push_back(std::move(entry));
+      if (firstFailure == 0) firstFailure = failure;
+    }
+    if (pending.empty()) return firstFailure;
+    current = std::move(pending.back());
+    pending.pop_back();
+    folder = current.folder.Get();
+    path = std::move(current.path);
+  }
 }
 
 // A task's name in the system's code page, as the command line gives names.
@@ -294,6 +373,12 @@ DateTime TSchedTasksHelper::LastRunTime() {
   SystemTime lastRun{};  // stays all zero, and so no date, when the call fills nothing
   Task.Get()->GetMostRecentRunTime(&lastRun);
   return DateTimeFromSystemTime(lastRun);
+}
+
+TaskRunState TSchedTasksHelper::RunState(const TaskValueRequest& request) {
+  if (RegisteredTask) return ReadTaskRunState(*RegisteredTask.Get(), request);
+  if (Task) return ReadTaskRunState(*Task.Get(), request);
+  return {};
 }
 
 std::uint32_t TSchedTasksHelper::LastExitCode() {

@@ -12,13 +12,13 @@
 #include "core/date_time.h"
 #include "core/errors.h"
 #include "core/task_names.h"
+#include "core/task_run_state.h"
 #include "platform/com_runtime.h"
 #include "platform/wide_text.h"
 
 namespace runwarden {
 
-// A scheduler, computer or task that cannot be reached or found, or a non-zero exit code:
-// the check is Bad.
+// A scheduler, computer or task that cannot be reached or found: the check is Bad.
 class ESchedTasksHelperError : public Exception {
  public:
   using Exception::Exception;
@@ -37,11 +37,13 @@ inline constexpr HResult kNameTooLong = static_cast<HResult>(0x800700CE);
 // kWideNameBufferUnits bytes or more. Each call overwrites the previous result.
 const char16_t* WideName(WideText& wideText, std::string_view text);
 
-// A task that a pattern matched: the 1.0 name to activate, or the 2.0 task itself.
+// A task that a pattern matched: the 1.0 name to activate, or the 2.0 task itself; or a
+// folder of a tree that could not be listed, by its path with a trailing backslash.
 struct FoundTask {
   std::u16string Path;  // root tasks by their name, others by their path
   std::string Name;     // Path in the system's code page, as the report shows it
   CountedRef<IRegisteredTask> Registered;  // set for a task found through 2.0 only
+  HResult ListFailure = 0;  // the folder's: why it could not be listed
 };
 
 class TSchedTasksHelper {
@@ -61,12 +63,16 @@ class TSchedTasksHelper {
   // Requires a successful Connect. The tasks that pattern matches, by name (TaskNameBefore):
   // a pattern without a folder, or in the root, lists the 1.0 tasks and then those of the
   // 2.0 root folder, a task that both know listed once; one in a folder lists that 2.0
-  // folder. When none matches, false, and the not-found text gives the code of a 1.0 list
-  // that failed, else 80070002; for a folder, the code of a 2.0 list of a folder that
-  // exists that failed, else 80070003; 800700CE for a pattern too long for the name
-  // buffer, refused without a call.
+  // folder. A tree (\Company\**) lists its folder and every folder below it, and each
+  // folder that could not be listed (its tasks, or its folders) as an entry of its own
+  // besides the tasks it gave; \** lists the 1.0 tasks and the whole 2.0 tree. When no task
+  // matches, false, and the not-found text gives the code of a 1.0 list that failed, else
+  // 80070002; for a folder, the code of the first 2.0 list of a folder that exists that
+  // failed, else 80070003; 800700CE for a pattern too long for the name buffer, refused
+  // without a call.
   bool FindTasks(std::string_view pattern, std::vector<FoundTask>& tasks);
-  // OpenTask for a task that FindTasks gave.
+  // OpenTask for a task that FindTasks gave; false for a folder that could not be listed,
+  // with the text Cannot list folder "PATH\"; Error Code: CODE.
   bool OpenFoundTask(const FoundTask& task);
   // Most recent run in the addressed computer's local time; 0 when no task is open.
   // Throws EConvertError when the scheduler's record is no valid date or time, or the task
@@ -76,6 +82,9 @@ class TSchedTasksHelper {
   // a task running now gives 0, one that has not run throws the never-ran EConvertError
   // of LastRunTime; every other value is the exit code.
   std::uint32_t LastExitCode();
+  // Requires a successful OpenTask. The values asked for, each with one call at most (see
+  // ReadTaskRunState); none asked for, no call.
+  TaskRunState RunState(const TaskValueRequest& request);
 
   const std::string& ErrorText() const { return errorText_; }
 
@@ -85,6 +94,9 @@ class TSchedTasksHelper {
   bool ConnectService();
   HResult ListV1Tasks(std::u16string_view names, std::vector<FoundTask>& tasks);
   HResult ListRegisteredTasks(const TaskPattern& pattern, std::vector<FoundTask>& tasks);
+  HResult ListRegisteredTree(const TaskPattern& pattern, std::vector<FoundTask>& tasks);
+  HResult ListFolderTasks(ITaskFolder& folder, std::u16string_view path, const TaskPattern& pattern,
+                          std::size_t listedByV1, std::vector<FoundTask>& tasks);
   std::string NarrowName(std::u16string_view name);
 
   ComRuntime& com_;

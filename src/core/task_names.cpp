@@ -32,8 +32,17 @@ bool IsTaskPattern(std::string_view text, const SystemLeadBytes& leadBytes) {
 }
 
 TaskPattern SplitTaskPattern(std::u16string_view pattern) {
+  constexpr std::u16string_view kTree = u"**";
   const TaskPath path = SplitTaskPath(pattern);
-  return {path.folder, path.name.empty() ? u"*" : std::u16string(path.name)};
+  TaskPattern split{path.folder, path.name.empty() ? u"*" : std::u16string(path.name)};
+  if (path.name == kTree && pattern.find(u'\\') != std::u16string_view::npos) {
+    split.names = u"*";  // \Company\** is \Company\**\ is \Company\**\*
+    split.tree = true;
+  } else if (split.folder.ends_with(u"\\**")) {
+    split.folder = SplitTaskPath(split.folder).folder;
+    split.tree = true;
+  }
+  return split;
 }
 
 bool MatchesTaskPattern(std::u16string_view pattern, std::u16string_view name) {

@@ -26,10 +26,14 @@ bool IsRootFolder(std::u16string_view folder);
 bool IsTaskPattern(std::string_view text, const SystemLeadBytes& leadBytes);
 
 // A pattern's folder and the pattern of the names in it; a folder alone (a trailing
-// backslash) matches every task in it. Wildcards count in the last part only.
+// backslash) matches every task in it. Wildcards count in the last part only. A folder
+// part that ends in \** (\Company\**, \Company\**\*Nightly, \**) names a tree: the
+// folder before it and every folder below, whose tasks' names the names pattern matches;
+// ** without a backslash before it is an ordinary pattern of the root.
 struct TaskPattern {
   std::u16string folder;
   std::u16string names;
+  bool tree = false;
 };
 
 TaskPattern SplitTaskPattern(std::u16string_view pattern);

@@ -28,6 +28,11 @@ CheckStatus SummaryStatus(std::span<const CheckReport> tasks) {
   return status;
 }
 
+bool SummaryWarning(std::span<const CheckReport> tasks) {
+  return std::all_of(tasks.begin(), tasks.end(), IsOk) &&
+         std::any_of(tasks.begin(), tasks.end(), [](const CheckReport& t) { return t.Warning; });
+}
+
 std::string SummaryText(std::span<const CheckReport> tasks) {
   const auto failed = static_cast<std::size_t>(
       std::count_if(tasks.begin(), tasks.end(), [](const CheckReport& t) { return !IsOk(t); }));

@@ -12,6 +12,9 @@ namespace runwarden {
 // Bad when any task is Bad, else Unknown when any is Unknown, else Ok.
 CheckStatus SummaryStatus(std::span<const CheckReport> tasks);
 
+// A warning when no task is Bad or Unknown and one is Ok with a Warning.
+bool SummaryWarning(std::span<const CheckReport> tasks);
+
 // The most bytes of a summary text, its count of the tasks left out included.
 inline constexpr std::size_t kSummaryTextLimit = 1000;
 

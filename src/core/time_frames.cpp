@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "core/integer_text.h"
 #include "core/text_rules.h"
 
 namespace runwarden {
@@ -22,6 +23,12 @@ bool FindTimeFrame(std::string_view text, TimeFrameKind& kind) {
     }
   }
   return false;
+}
+
+bool ReadTimeFrame(std::string_view text, std::int32_t& minutes, TimeFrameKind& kind) {
+  // The error position is not looked at: text that begins with digits counts by them.
+  minutes = ParseInteger(text).value;
+  return minutes != 0 || (!text.empty() && FindTimeFrame(text, kind));
 }
 
 TimeWindow ComputeTimeWindow(std::int32_t minutes, TimeFrameKind kind, Clock& clock) {

@@ -17,6 +17,11 @@ enum class TimeFrameKind { Today, Yesterday, ThisWeek, LastWeek, ThisMonth, Last
 // returns false and leaves kind unchanged when text is no keyword.
 bool FindTimeFrame(std::string_view text, TimeFrameKind& kind);
 
+// A time frame as -timeframe: and -warnframe: are read: minutes is the integer that text
+// begins with (what follows it is not looked at; 0 when there is none), and a count of 0
+// must be a keyword, which sets kind. False when it is neither.
+bool ReadTimeFrame(std::string_view text, std::int32_t& minutes, TimeFrameKind& kind);
+
 // Start included, end excluded.
 struct TimeWindow {
   DateTime WindowStart = 0;

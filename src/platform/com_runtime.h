@@ -50,11 +50,40 @@ class CountedObject {
   ~CountedObject() = default;
 };
 
+// E_NOTIMPL: the answer, without a value, of an operation whose value the scheduler behind
+// the interface does not give. The operations added after the first ones answer it unless
+// a platform gives the value, so that a platform without it needs no change.
+inline constexpr HResult kValueNotGiven = static_cast<HResult>(0x80004001);
+
+// Scheduler statuses of a task (SCHED_S_*), as 1.0 GetStatus and GetNextRunTime and 2.0
+// LastTaskResult give them.
+namespace sched_status {
+inline constexpr HResult kReady = 0x00041300;
+inline constexpr HResult kRunning = 0x00041301;
+inline constexpr HResult kDisabled = 0x00041302;
+inline constexpr HResult kHasNotRun = 0x00041303;
+inline constexpr HResult kNoMoreRuns = 0x00041304;
+inline constexpr HResult kNotScheduled = 0x00041305;
+inline constexpr HResult kNoValidTriggers = 0x00041307;
+inline constexpr HResult kEventTrigger = 0x00041308;  // only triggers without a time
+}  // namespace sched_status
+
+// TASK_FLAG_DISABLED of a 1.0 task's flags.
+inline constexpr std::uint32_t kTaskFlagDisabled = 0x4;
+
 // A scheduled work item (ITask through IScheduledWorkItem).
 class ITask : public CountedObject {
  public:
   virtual HResult GetMostRecentRunTime(SystemTime* lastRun) = 0;
   virtual HResult GetExitCode(std::uint32_t* exitCode) = 0;
+  // The task's status now: sched_status::kRunning while an instance runs, else kReady or
+  // a status of why it will not run.
+  virtual HResult GetStatus(HResult* /*status*/) { return kValueNotGiven; }
+  // The TASK_FLAG_* bits.
+  virtual HResult GetFlags(std::uint32_t* /*flags*/) { return kValueNotGiven; }
+  // The next scheduled run in the addressed computer's local time (0), or a status of why
+  // there is none (kDisabled, kNoValidTriggers, kEventTrigger, ...) with an all-zero record.
+  virtual HResult GetNextRunTime(SystemTime* /*nextRun*/) { return kValueNotGiven; }
 
  protected:
   ~ITask() = default;
@@ -89,6 +118,10 @@ class ITaskScheduler : public CountedObject {
   ~ITaskScheduler() = default;
 };
 
+// TASK_STATE_* of a 2.0 task.
+inline constexpr std::int32_t kTaskStateDisabled = 1;
+inline constexpr std::int32_t kTaskStateRunning = 4;
+
 // A task of the Task Scheduler 2.0 library (IRegisteredTask).
 class IRegisteredTask : public CountedObject {
  public:
@@ -99,6 +132,12 @@ class IRegisteredTask : public CountedObject {
   virtual HResult get_LastTaskResult(std::int32_t* result) = 0;
   // The task's name inside its folder.
   virtual HResult get_Name(std::u16string* name) = 0;
+  // TASK_STATE_*: kTaskStateDisabled, 2 queued, 3 ready, kTaskStateRunning.
+  virtual HResult get_State(std::int32_t* /*state*/) { return kValueNotGiven; }
+  virtual HResult get_Enabled(bool* /*enabled*/) { return kValueNotGiven; }
+  // A DATE as get_LastRunTime gives it; 0 when no run is scheduled.
+  virtual HResult get_NextRunTime(double* /*nextRun*/) { return kValueNotGiven; }
+  virtual HResult get_NumberOfMissedRuns(std::int32_t* /*missedRuns*/) { return kValueNotGiven; }
 
  protected:
   ~IRegisteredTask() = default;
@@ -118,6 +157,8 @@ class IRegisteredTaskCollection : public CountedObject {
 // GetTasks flag: hidden tasks are listed too (TASK_ENUM_HIDDEN).
 inline constexpr std::int32_t kTaskEnumHidden = 1;
 
+class ITaskFolderCollection;
+
 // A folder of the Task Scheduler 2.0 library (ITaskFolder). Texts are handed to Windows as
 // BSTRs, which a call to another computer carries whole.
 class ITaskFolder : public CountedObject {
@@ -126,9 +167,27 @@ class ITaskFolder : public CountedObject {
   virtual HResult GetTask(std::u16string_view name, IRegisteredTask** task) = 0;
   // The tasks directly in this folder; tasks receives a counted reference on success.
   virtual HResult GetTasks(std::int32_t flags, IRegisteredTaskCollection** tasks) = 0;
+  // The folder's own name, without the path of the folder that holds it.
+  virtual HResult get_Name(std::u16string* /*name*/) { return kValueNotGiven; }
+  // The folders directly in this folder; flags is 0; folders receives a counted reference
+  // on success.
+  virtual HResult GetFolders(std::int32_t /*flags*/, ITaskFolderCollection** /*folders*/) {
+    return kValueNotGiven;
+  }
 
  protected:
   ~ITaskFolder() = default;
+};
+
+// The folders of one folder (ITaskFolderCollection).
+class ITaskFolderCollection : public CountedObject {
+ public:
+  virtual HResult get_Count(std::int32_t* count) = 0;
+  // index: from 1 to the count; folder receives a counted reference on success.
+  virtual HResult get_Item(std::int32_t index, ITaskFolder** folder) = 0;
+
+ protected:
+  ~ITaskFolderCollection() = default;
 };
 
 // The Task Scheduler 2.0 object (ITaskService).
@@ -144,6 +203,13 @@ class ITaskService : public CountedObject {
 
  protected:
   ~ITaskService() = default;
+};
+
+// The values beyond a task's last run and exit code that a check will read of each task.
+struct TaskValueRequest {
+  bool runningState = false;   // whether the task runs now
+  bool scheduleState = false;  // whether and when it runs again, and the runs it missed
+  bool Any() const { return runningState || scheduleState; }
 };
 
 class ComRuntime {
@@ -173,6 +239,10 @@ class ComRuntime {
   // the scheduler objects made after it end their waits by then, each at the earlier of
   // its own limit and this deadline. Windows ignores it.
   virtual void SetCheckDeadline(std::chrono::steady_clock::time_point /*deadline*/) {}
+  // Given before the scheduler object is made, and only when the check reads more of a task
+  // than its last run and exit code: a scheduler that reads a task's values in one batch
+  // (Linux) can then ask for these with the others. Windows ignores it.
+  virtual void RequestTaskValues(const TaskValueRequest& /*values*/) {}
 };
 
 }  // namespace runwarden

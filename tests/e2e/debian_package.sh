@@ -34,7 +34,11 @@ expect_bytes "program and manual page in the package" \
 # The README with every page of docs/ beside it, so that its links hold, and the examples.
 dpkg-deb -c "$deb" | awk '{print $6}' | grep -E '^\./usr/share/doc/.*[^/]$' | sort >"$work/docs"
 for file in README.md CHANGELOG.md changelog.gz copyright docs/*.md \
-  examples/runwarden-icinga2.conf examples/runwarden-nagios.cfg; do
+  examples/runwarden-icinga2.conf examples/runwarden-nagios.cfg \
+  examples/runwarden-rules.yml examples/runwarden-rules.test.yml \
+  examples/runwarden-textfile@.service examples/runwarden-textfile@.timer \
+  examples/runwarden-textfile.xml examples/runwarden-zabbix.conf \
+  examples/runwarden-zabbix-discovery.js; do
   echo "./usr/share/doc/runwarden/$file"
 done | sort >"$work/docs.expected"
 expect_file "documentation in the package" "$work/docs.expected" "$work/docs"

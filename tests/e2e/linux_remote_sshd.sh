@@ -69,7 +69,7 @@ Host trust-on-first-use
 EOF
 
 remote=127.0.0.1:$SSHD_PORT
-closed_port=$(sshd_free_port)
+closed_port=$(free_port)
 ok=$(testbed_result_time "$(testbed_last_start rw-ok.service)")
 fails=$(testbed_result_time "$(testbed_last_start rw-fails.service)")
 out=$TESTBED_DIR/out

@@ -218,6 +218,70 @@ many "2.0 folder, every task in it" 1 \
 many "a folder that does not exist" 1 \
   'Cannot find task "\\Nope\\*"; Error Code: 80070003' '-task:\Nope\*' $wide
 
+# The later keys, against 1.0 tasks whose recorded state is written into their files: exit
+# codes, the disabled flag, a status, a running instance, a daily trigger six hours ahead
+# (a task without one has no valid trigger: not scheduled).
+daily="daily=$(date -d '+6 hours' '+%H:%M')"
+task "Code Five" 5 $recent "$daily"
+task "Code Eight" 8 $recent "$daily"
+task "Code Sched" 0x8004131F $recent "$daily"
+task "State Daily" 0 $recent "$daily"
+task "State Off" 3 $recent "$daily" flags=4
+task "State Plain" 0 $recent
+task "State Ended" 0 $recent "$daily" status=0x41304
+ok_recent="ScriptRes:Ok:$(date_text $recent)\r\n"
+check "-okcodes: a listed code" 0 "$ok_recent" "-task:Code Five" $wide -okcodes:5
+check "-okcodes: a code outside the list" 1 \
+  "ScriptRes:Bad:$(date_text $recent) Last Result : 5\r\n" "-task:Code Five" $wide -okcodes:0-4,6-7
+many "-okcodes: every task of a pattern, a scheduler code in hexadecimal" 0 \
+  "3 tasks matched, 0 failed; latest $(date_text $recent), earliest $(date_text $recent)" \
+  '-task:Code *' $wide -okcodes:5,8,0x8004131F
+many "-okcodes: the unsigned code that Last Result shows" 1 \
+  "3 tasks matched, 1 failed; Code Sched: $(date_text $recent) Last Result : 2147750687" \
+  '-task:Code *' $wide -okcodes:5,8
+check "-okcodes: a list that is not valid" 2 'ScriptRes:Unknown:Invalid exit code list specified\r\n' \
+  "-task:Code Five" $wide -okcodes:5-3
+check "-checkstate: scheduled" 0 "$ok_recent" "-task:State Daily" $wide -checkstate
+check "-checkstate: the disabled flag" 1 "ScriptRes:Bad:$(date_text $recent) State : disabled\r\n" \
+  "-task:State Off" $wide -checkstate -okcodes:3
+check "-checkstate: the exit code first" 1 \
+  "ScriptRes:Bad:$(date_text $recent) Last Result : 3\r\n" "-task:State Off" $wide -checkstate
+check "-checkstate: no valid trigger" 1 \
+  "ScriptRes:Bad:$(date_text $recent) State : not scheduled\r\n" "-task:State Plain" $wide -checkstate
+check "-checkstate: no more runs" 1 "ScriptRes:Bad:$(date_text $recent) State : no next run\r\n" \
+  "-task:State Ended" $wide -checkstate
+check "without -checkstate a disabled task is judged by its run" 0 "$ok_recent" \
+  "-task:State Off" $wide -okcodes:3
+# Half a minute from the next whole minute either way, for the time the checks take.
+started=$(when '-119 minutes -30 seconds')
+task "State Running" 0 $started "$daily" status=0x41301 instances=1
+check "-maxrun: running longer" 1 \
+  "ScriptRes:Bad:$(date_text $started) State : running for 119 minutes\r\n" \
+  "-task:State Running" $wide -maxrun:60
+check "-maxrun: running within it" 0 "ScriptRes:Ok:$(date_text $started)\r\n" \
+  "-task:State Running" $wide -maxrun:120
+check "-maxrun: not a positive number" 2 \
+  'ScriptRes:Unknown:Invalid max run time specified. Max run time should be a positive number of minutes\r\n' \
+  "-task:State Running" $wide -maxrun:0
+check "-warnframe: the default form is unchanged" 0 "$ok_recent" "-task:State Daily" $wide -warnframe:5
+check "-warnframe: no time frame" 2 \
+  'ScriptRes:Unknown:Invalid warn frame specified. Warn frame should be minutes or a time frame keyword\r\n' \
+  "-task:State Daily" $wide -warnframe:soon
+# Folder trees: Wine's 2.0 lists the folders of a folder but not its tasks, so every 2.0
+# folder of a tree is an entry that could not be listed (80004001), each by its path (the
+# double-byte folder made above in code page 1252, where it has no characters), after the
+# 1.0 tasks of the root.
+task --v2 '\Company\Sub\Deep'
+unlisted() {
+  local folder
+  for folder; do printf '; %s: Cannot list folder "%s"; Error Code: 80004001' "$folder" "$folder"; done
+}
+many "a tree whose folders cannot be listed, and no task" 1 \
+  'Cannot find task "\\Company\\**"; Error Code: 80004001' '-task:\Company\**' $wide
+many "the whole tree from the root: the 1.0 tasks and every 2.0 folder" 1 \
+  "9 tasks matched, 6 failed$(unlisted '\\' '\\Backup\\' '\\Backup\\Weekly\\' '\\Company\\' \
+    '\\Company\\Sub\\' '\\??\\')" '-task:\**\Code *' $wide -okcodes:5,8,0x8004131F
+
 # Windows names files without regard to case, so a task file may end in .JOB; the task is
 # still the one that -task: names. Last, so that no pattern above meets it.
 task "Upper Case" 0 $recent

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The scheduled-task helper over the real Windows platform, under Wine's Task Scheduler 1.0
-# and 2.0: the scheduler object, the target computer, the opened task and its recorded last
-# run and exit code, each result exactly as the helper reports it (no check, no locale
-# around it).
+# and 2.0: the scheduler object, the target computer, the opened task, its recorded last
+# run and exit code and its run state, each result exactly as the helper reports it (no
+# check, no locale around it).
 set -uo pipefail
 cd "$(dirname "$0")/../.."
 source tests/e2e/lib/common.sh
@@ -21,9 +21,10 @@ fixture "Nightly Backup" 3 2026 12 6 15 4 5
 fixture "Top Bit" 0x80000001 2026 1 31 23 59 59
 fixture "Never Ran" never
 
-# probe NAME HOST TASK EXPECTED: the probe's exact output (CR LF line ends) and status 0.
+# probe NAME HOST TASK EXPECTED [state]: the probe's exact output (CR LF line ends) and
+# status 0.
 probe() {
-  wine_run "$out" "$bin/scheduler_probe.exe" "$2" "$3"
+  wine_run "$out" "$bin/scheduler_probe.exe" "$2" "$3" "${@:5}"
   expect_status "$1" 0 $?
   expect_bytes "$1" "$4" "$out"
 }
@@ -45,6 +46,27 @@ probe "2.0 task in a folder: never ran, no result" "" '\Backup\Nightly' \
   'last run: Invalid argument to date encode\r\nexit code 0\r\n'
 probe "found by neither: the 1.0 code" "" '\Backup\Nope' \
   'open failed: Cannot find task "\\Backup\\Nope"; Error Code: 80070003\r\n'
+# The run state through the real adapters. Wine's 1.0 keeps the status, the flags, the
+# running instances and the triggers of a task file: a daily trigger six hours ahead is
+# the next run, to the minute; a disabled task has none. Its 2.0 gives Enabled and a ready
+# or disabled state, and no next run or missed runs.
+later=$(date -d '+6 hours' '+%Y-%m-%d %H:%M')
+fixture "Daily State" 0 2026 1 31 23 59 59 "daily=${later#* }"
+fixture "Off State" 0 2026 1 31 23 59 59 "daily=${later#* }" flags=4
+fixture "Busy State" 0 2026 1 31 23 59 59 status=0x41301 instances=1
+fixture --v2 '\Backup\Off' disabled
+ran='last run 2026-01-31 23:59:59\r\nexit code 0\r\n'
+probe "1.0 state: scheduled, its next run" "" "Daily State" \
+  "${ran}running no\r\nschedule scheduled\r\nnext run $later:00\r\nmissed -\r\n" state
+probe "1.0 state: the disabled flag" "" "Off State" \
+  "${ran}running no\r\nschedule disabled\r\nnext run -\r\nmissed -\r\n" state
+probe "1.0 state: running, and no trigger to run by" "" "Busy State" \
+  "${ran}running yes\r\nschedule not scheduled\r\nnext run -\r\nmissed -\r\n" state
+never_ran='last run: Invalid argument to date encode\r\nexit code 0\r\n'
+probe "2.0 state: enabled and ready" "" '\Backup\Nightly' \
+  "${never_ran}running no\r\nschedule scheduled\r\nnext run -\r\nmissed -\r\n" state
+probe "2.0 state: not enabled" "" '\Backup\Off' \
+  "${never_ran}running no\r\nschedule disabled\r\nnext run -\r\nmissed -\r\n" state
 long=$(printf 'n%.0s' $(seq 600))
 probe "600-byte name refused before the platform" "" "$long" \
   "open failed: Cannot find task \"$long\"; Error Code: 800700CE\\r\\n"

@@ -81,6 +81,40 @@ HResult FakeTask::GetExitCode(std::uint32_t* exitCode) {
   return fake_.getExitCodeResult;
 }
 
+bool FakePlatform::GivesValue(const std::string& method, const std::string& object) {
+  calls.push_back(method + "(" + object + ")");
+  return notGiven.count(method) == 0;
+}
+
+namespace {
+
+constexpr HResult kNotImplemented = static_cast<HResult>(0x80004001);
+
+// The answer of a state method: result with the value stored, or E_NOTIMPL without one.
+template <class Value>
+HResult Give(bool given, Value* target, Value value, HResult result = 0) {
+  if (!given) return kNotImplemented;
+  *target = value;
+  return result;
+}
+
+}  // namespace
+
+HResult FakeTask::GetStatus(HResult* status) {
+  return Give(fake_.GivesValue("GetStatus", name_), status, fake_.taskStatus);
+}
+
+HResult FakeTask::GetFlags(std::uint32_t* flags) {
+  return Give(fake_.GivesValue("GetFlags", name_), flags,
+              AnswerFor(fake_.taskFlagSets, name_, fake_.taskFlags));
+}
+
+HResult FakeTask::GetNextRunTime(SystemTime* nextRun) {
+  const HResult result = fake_.nextRunResult;
+  return Give(fake_.GivesValue("GetNextRunTime", name_), nextRun,
+              result == 0 ? fake_.nextRunTime : SystemTime{}, result);
+}
+
 HResult FakeScheduler::SetTargetComputer(const char16_t* computer) {
   fake_.calls.push_back("SetTargetComputer(" + FakePlatform::Narrow(computer) + ")");
   return fake_.setTargetComputerResult;
@@ -139,6 +173,22 @@ HResult FakeRegisteredTask::get_Name(std::u16string* name) {
   return 0;
 }
 
+HResult FakeRegisteredTask::get_State(std::int32_t* state) {
+  return Give(fake_.GivesValue("get_State", name_), state, fake_.registeredState);
+}
+
+HResult FakeRegisteredTask::get_Enabled(bool* enabled) {
+  return Give(fake_.GivesValue("get_Enabled", name_), enabled, fake_.registeredEnabled);
+}
+
+HResult FakeRegisteredTask::get_NextRunTime(double* nextRun) {
+  return Give(fake_.GivesValue("get_NextRunTime", name_), nextRun, fake_.registeredNextRun);
+}
+
+HResult FakeRegisteredTask::get_NumberOfMissedRuns(std::int32_t* missedRuns) {
+  return Give(fake_.GivesValue("get_NumberOfMissedRuns", name_), missedRuns, fake_.missedRuns);
+}
+
 HResult FakeTaskCollection::get_Count(std::int32_t* taskCount) {
   fake_.calls.push_back("get_Count(" + name_ + ")");
   *taskCount = static_cast<std::int32_t>(tasks_.size());
@@ -161,13 +211,50 @@ HResult FakeTaskFolder::GetTask(std::u16string_view name, IRegisteredTask** task
   return fake_.getTaskResult;
 }
 
+std::string FakeTaskFolder::Path() const { return name_.substr(std::string_view("folder ").size()); }
+
 HResult FakeTaskFolder::GetTasks(std::int32_t flags, IRegisteredTaskCollection** tasks) {
-  const std::string path = name_.substr(std::string_view("folder ").size());
+  const std::string path = Path();
   fake_.calls.push_back("GetTasks(" + path + ", " + std::to_string(flags) + ")");
-  if (fake_.getTasksResult < 0) return fake_.getTasksResult;
+  const HResult result = AnswerFor(fake_.folderTaskListResults, path, fake_.getTasksResult);
+  if (result < 0) return result;
   fake_.HandOut<FakeTaskCollection>(tasks, "tasks " + path,
                                     AnswerFor(fake_.folderTasks, path, std::vector<std::string>{}));
-  return fake_.getTasksResult;
+  return result;
+}
+
+HResult FakeTaskFolder::get_Name(std::u16string* name) {
+  fake_.calls.push_back("get_Name(" + name_ + ")");
+  const std::string path = Path();
+  const std::string last = path == "\\" ? path : path.substr(path.rfind('\\') + 1);
+  name->assign(last.begin(), last.end());  // Latin-1
+  return 0;
+}
+
+HResult FakeTaskFolder::GetFolders(std::int32_t flags, ITaskFolderCollection** folders) {
+  const std::string path = Path();
+  fake_.calls.push_back("GetFolders(" + path + ", " + std::to_string(flags) + ")");
+  const HResult result = AnswerFor(fake_.subfolderListResults, path, HResult{0});
+  if (result < 0) return result;
+  fake_.HandOut<FakeFolderCollection>(folders, path,
+                                      AnswerFor(fake_.subfolders, path, std::vector<std::string>{}));
+  return result;
+}
+
+HResult FakeFolderCollection::get_Count(std::int32_t* folderCount) {
+  fake_.calls.push_back("get_Count(" + name_ + ")");
+  *folderCount = static_cast<std::int32_t>(folders_.size());
+  return 0;
+}
+
+HResult FakeFolderCollection::get_Item(std::int32_t index, ITaskFolder** folder) {
+  fake_.calls.push_back("get_Item(" + name_ + ", " + std::to_string(index) + ")");
+  if (index < 1 || index > static_cast<std::int32_t>(folders_.size())) {
+    return static_cast<HResult>(0x80070057);  // E_INVALIDARG
+  }
+  const std::string& name = folders_[static_cast<std::size_t>(index - 1)];
+  fake_.HandOut<FakeTaskFolder>(folder, "folder " + (path_ == "\\" ? "" : path_) + "\\" + name);
+  return 0;
 }
 
 HResult FakeTaskService::Connect(std::u16string_view serverName, std::u16string_view user,
@@ -227,6 +314,13 @@ void FakePlatform::SetCheckDeadline(std::chrono::steady_clock::time_point deadli
   using std::chrono::seconds;
   const seconds sinceEpoch = std::chrono::duration_cast<seconds>(deadline.time_since_epoch());
   calls.push_back("SetCheckDeadline(" + std::to_string(sinceEpoch.count()) + ")");
+}
+
+void FakePlatform::RequestTaskValues(const TaskValueRequest& values) {
+  std::string asked;
+  if (values.runningState) asked = "running";
+  if (values.scheduleState) asked += asked.empty() ? "schedule" : ", schedule";
+  calls.push_back("RequestTaskValues(" + asked + ")");
 }
 
 int FakePlatform::MultiByteToWideChar(std::uint32_t codePage, std::uint32_t flags,

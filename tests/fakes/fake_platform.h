@@ -10,6 +10,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -46,6 +47,9 @@ class FakeTask final : public FakeCounted<ITask> {
   using FakeCounted::FakeCounted;
   HResult GetMostRecentRunTime(SystemTime* lastRun) override;
   HResult GetExitCode(std::uint32_t* exitCode) override;
+  HResult GetStatus(HResult* status) override;
+  HResult GetFlags(std::uint32_t* flags) override;
+  HResult GetNextRunTime(SystemTime* nextRun) override;
 };
 
 class FakeScheduler final : public FakeCounted<ITaskScheduler> {
@@ -73,6 +77,10 @@ class FakeRegisteredTask final : public FakeCounted<IRegisteredTask> {
   HResult get_LastRunTime(double* lastRun) override;
   HResult get_LastTaskResult(std::int32_t* result) override;
   HResult get_Name(std::u16string* name) override;
+  HResult get_State(std::int32_t* state) override;
+  HResult get_Enabled(bool* enabled) override;
+  HResult get_NextRunTime(double* nextRun) override;
+  HResult get_NumberOfMissedRuns(std::int32_t* missedRuns) override;
   // The name inside its folder, as the per-task answers are keyed.
   std::string TaskName() const;
 };
@@ -94,6 +102,22 @@ class FakeTaskFolder final : public FakeCounted<ITaskFolder> {
   using FakeCounted::FakeCounted;
   HResult GetTask(std::u16string_view name, IRegisteredTask** task) override;
   HResult GetTasks(std::int32_t flags, IRegisteredTaskCollection** tasks) override;
+  HResult get_Name(std::u16string* name) override;
+  HResult GetFolders(std::int32_t flags, ITaskFolderCollection** folders) override;
+  std::string Path() const;
+};
+
+// The folders of a folder of subfolders, named "folders PATH" in `calls`.
+class FakeFolderCollection final : public FakeCounted<ITaskFolderCollection> {
+ public:
+  FakeFolderCollection(FakePlatform& fake, std::string path, std::vector<std::string> folders)
+      : FakeCounted(fake, "folders " + path), path_(std::move(path)), folders_(std::move(folders)) {}
+  HResult get_Count(std::int32_t* folderCount) override;
+  HResult get_Item(std::int32_t index, ITaskFolder** folder) override;
+
+ private:
+  std::string path_;
+  std::vector<std::string> folders_;
 };
 
 class FakeTaskService final : public FakeCounted<ITaskService> {
@@ -184,6 +208,28 @@ class FakePlatform final : public ComRuntime,
   HResult getTasksResult = 0;
   std::map<std::string, double> registeredLastRuns;
   std::map<std::string, std::int32_t> registeredResults;
+  // Folder trees: the names of the folders in a folder, by path; GetFolders of any other
+  // folder gives an empty collection. Per folder, GetTasks and GetFolders fail with these.
+  std::map<std::string, std::vector<std::string>> subfolders;
+  std::map<std::string, HResult> folderTaskListResults;
+  std::map<std::string, HResult> subfolderListResults;
+
+  // A task's state beyond its last run: 1.0 GetStatus, GetFlags (by name before the
+  // default) and GetNextRunTime (its answer, and the record with an answer of 0); 2.0
+  // get_State, get_Enabled, get_NextRunTime and get_NumberOfMissedRuns. Every method named
+  // in notGiven answers E_NOTIMPL without a value.
+  HResult taskStatus = 0x41300;  // ready
+  std::uint32_t taskFlags = 0;
+  std::map<std::string, std::uint32_t> taskFlagSets;
+  HResult nextRunResult = 0;
+  SystemTime nextRunTime{2026, 12, 0, 8, 2, 0, 0, 0};
+  std::int32_t registeredState = 3;  // ready
+  bool registeredEnabled = true;
+  double registeredNextRun = 0;
+  std::int32_t missedRuns = 0;
+  std::set<std::string> notGiven;
+  // Whether a state method gives its value; records the call.
+  bool GivesValue(const std::string& method, const std::string& object);
   static constexpr HResult kFailure = static_cast<HResult>(0x80004005);
 
   bool logonSucceeds = true;
@@ -233,6 +279,7 @@ class FakePlatform final : public ComRuntime,
   // Recorded as the seconds since the epoch of the fake's steady clock, on which
   // StartDeadline's deadline is its limit.
   void SetCheckDeadline(std::chrono::steady_clock::time_point deadline) override;
+  void RequestTaskValues(const TaskValueRequest& values) override;
   // --- WideText: bytes are taken as Latin-1 unless doubleByteCharacters knows them ---
   int MultiByteToWideChar(std::uint32_t codePage, std::uint32_t flags, const char* bytes,
                           int byteCount, char16_t* buffer, int capacity) override;

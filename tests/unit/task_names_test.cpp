@@ -58,6 +58,31 @@ TEST(SplitTaskPattern, FolderAndNamePattern) {
   }
 }
 
+TEST(SplitTaskPattern, AFolderPartEndingInTwoStarsIsATree) {
+  const struct {
+    std::u16string pattern, folder, names;
+    bool tree;
+  } cases[] = {
+      {u"\\Company\\**", u"\\Company", u"*", true},
+      {u"\\Company\\**\\", u"\\Company", u"*", true},
+      {u"\\Company\\**\\*Nightly", u"\\Company", u"*Nightly", true},
+      {u"Company\\**", u"\\Company", u"*", true},
+      {u"\\**", u"\\", u"*", true},
+      {u"\\**\\a?", u"\\", u"a?", true},
+      {u"**", u"\\", u"**", false},             // no backslash: every task of the root
+      {u"\\Company\\**x", u"\\Company", u"**x", false},
+      {u"\\Company\\x**\\a", u"\\Company\\x**", u"a", false},
+      {u"\\A\\**\\B\\*", u"\\A\\**\\B", u"*", false},  // ** inside: a folder's name
+  };
+  for (const auto& c : cases) {
+    const TaskPattern split = SplitTaskPattern(c.pattern);
+    const std::string text(c.pattern.begin(), c.pattern.end());
+    EXPECT_EQ(split.folder, c.folder) << text;
+    EXPECT_EQ(split.names, c.names) << text;
+    EXPECT_EQ(split.tree, c.tree) << text;
+  }
+}
+
 TEST(TaskNameBefore, ByNameInEitherCaseThenExactly) {
   std::vector<std::u16string> names = {u"b", u"B", u"a2", u"A1", u"\\X\\y", u"ab"};
   std::sort(names.begin(), names.end(), TaskNameBefore);

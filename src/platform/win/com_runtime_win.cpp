@@ -27,6 +27,7 @@ namespace v2 {
 using ::IRegisteredTask;
 using ::IRegisteredTaskCollection;
 using ::ITaskFolder;
+using ::ITaskFolderCollection;
 using ::ITaskService;
 }  // namespace v2
 
@@ -57,33 +58,66 @@ class CountedAdapter : public Portable {
   }
 
  protected:
+  using RealType = Real;  // for pointers to the real object's methods
   Real* real_;
 
  private:
   std::uint32_t count_ = 1;
 };
 
+// Every value a platform call fills is copied in and back, so that what the platform leaves
+// untouched comes back unchanged: the method of real is called with a Windows copy of
+// *value.
+template <class Windows, class Portable, class Real, class Method>
+HRESULT CopiedInAndBack(Portable* value, Real* real, Method method) {
+  Windows copy = static_cast<Windows>(*value);
+  const HRESULT result = (real->*method)(&copy);
+  *value = static_cast<Portable>(copy);
+  return result;
+}
+
+template <class Real, class Method>
+HRESULT CopiedInAndBack(SystemTime* value, Real* real, Method method) {
+  SYSTEMTIME record{value->wYear, value->wMonth,  value->wDayOfWeek, value->wDay,
+                    value->wHour, value->wMinute, value->wSecond,    value->wMilliseconds};
+  const HRESULT result = (real->*method)(&record);
+  *value = {record.wYear, record.wMonth,  record.wDayOfWeek, record.wDay,
+            record.wHour, record.wMinute, record.wSecond,    record.wMilliseconds};
+  return result;
+}
+
+// A text that a method of real hands over as a BSTR, which is freed here.
+template <class Real, class Method>
+HRESULT ReadBstr(std::u16string* text, Real* real, Method method) {
+  BSTR value = nullptr;
+  const HRESULT result = (real->*method)(&value);
+  if (value) text->assign(reinterpret_cast<const char16_t*>(value), ::SysStringLen(value));
+  ::SysFreeString(value);
+  return result;
+}
+
 class TaskAdapter final : public CountedAdapter<ITask, v1::ITask> {
  public:
   using CountedAdapter::CountedAdapter;
 
-  // The record and the value are copied in and back, so that what the platform leaves
-  // untouched comes back unchanged.
   HResult GetMostRecentRunTime(SystemTime* lastRun) override {
-    SYSTEMTIME record{lastRun->wYear, lastRun->wMonth,  lastRun->wDayOfWeek, lastRun->wDay,
-                      lastRun->wHour, lastRun->wMinute, lastRun->wSecond,
-                      lastRun->wMilliseconds};
-    const HRESULT result = real_->GetMostRecentRunTime(&record);
-    *lastRun = {record.wYear, record.wMonth,  record.wDayOfWeek, record.wDay,
-                record.wHour, record.wMinute, record.wSecond,    record.wMilliseconds};
-    return result;
+    return CopiedInAndBack(lastRun, real_, &RealType::GetMostRecentRunTime);
   }
 
   HResult GetExitCode(std::uint32_t* exitCode) override {
-    DWORD value = *exitCode;
-    const HRESULT result = real_->GetExitCode(&value);
-    *exitCode = value;
-    return result;
+    return CopiedInAndBack<DWORD>(exitCode, real_, &RealType::GetExitCode);
+  }
+
+  HResult GetStatus(HResult* status) override {
+    return CopiedInAndBack<HRESULT>(status, real_, &RealType::GetStatus);
+  }
+
+  HResult GetFlags(std::uint32_t* flags) override {
+    return CopiedInAndBack<DWORD>(flags, real_, &RealType::GetFlags);
+  }
+
+  HResult GetNextRunTime(SystemTime* nextRun) override {
+    return CopiedInAndBack(nextRun, real_, &RealType::GetNextRunTime);
   }
 };
 
@@ -207,29 +241,45 @@ class RegisteredTaskAdapter final : public CountedAdapter<IRegisteredTask, v2::I
  public:
   using CountedAdapter::CountedAdapter;
 
-  // Copied in and back, as for 1.0: what the platform leaves untouched comes back unchanged.
   HResult get_LastRunTime(double* lastRun) override {
-    DATE date = *lastRun;
-    const HRESULT result = real_->get_LastRunTime(&date);
-    *lastRun = date;
-    return result;
+    return CopiedInAndBack<DATE>(lastRun, real_, &RealType::get_LastRunTime);
   }
 
   HResult get_LastTaskResult(std::int32_t* result) override {
-    LONG value = *result;
-    const HRESULT called = real_->get_LastTaskResult(&value);
-    *result = value;
-    return called;
+    return CopiedInAndBack<LONG>(result, real_, &RealType::get_LastTaskResult);
   }
 
   HResult get_Name(std::u16string* name) override {
-    BSTR text = nullptr;
-    const HRESULT result = real_->get_Name(&text);
-    if (text) name->assign(reinterpret_cast<const char16_t*>(text), ::SysStringLen(text));
-    ::SysFreeString(text);
+    return ReadBstr(name, real_, &RealType::get_Name);
+  }
+
+  HResult get_State(std::int32_t* state) override {
+    return CopiedInAndBack<TASK_STATE>(state, real_, &RealType::get_State);
+  }
+
+  HResult get_Enabled(bool* enabled) override {
+    VARIANT_BOOL value = *enabled ? VARIANT_TRUE : VARIANT_FALSE;
+    const HRESULT result = real_->get_Enabled(&value);
+    *enabled = value != VARIANT_FALSE;
     return result;
   }
+
+  HResult get_NextRunTime(double* nextRun) override {
+    return CopiedInAndBack<DATE>(nextRun, real_, &RealType::get_NextRunTime);
+  }
+
+  HResult get_NumberOfMissedRuns(std::int32_t* missedRuns) override {
+    return CopiedInAndBack<LONG>(missedRuns, real_, &RealType::get_NumberOfMissedRuns);
+  }
 };
+
+// The index of a collection's item, counted from 1.
+VARIANT Position(std::int32_t index) {
+  VARIANT position{};
+  position.vt = VT_I4;
+  position.lVal = index;
+  return position;
+}
 
 class TaskCollectionAdapter final
     : public CountedAdapter<IRegisteredTaskCollection, v2::IRegisteredTaskCollection> {
@@ -237,21 +287,28 @@ class TaskCollectionAdapter final
   using CountedAdapter::CountedAdapter;
 
   HResult get_Count(std::int32_t* count) override {
-    LONG value = *count;
-    const HRESULT result = real_->get_Count(&value);
-    *count = value;
-    return result;
+    return CopiedInAndBack<LONG>(count, real_, &RealType::get_Count);
   }
 
   HResult get_Item(std::int32_t index, IRegisteredTask** task) override {
     *task = nullptr;
-    VARIANT position{};
-    position.vt = VT_I4;
-    position.lVal = index;
     v2::IRegisteredTask* registered = nullptr;
-    const HRESULT result = real_->get_Item(position, &registered);
+    const HRESULT result = real_->get_Item(Position(index), &registered);
     return Adapt<RegisteredTaskAdapter>(result, registered, task);
   }
+};
+
+// The folders of a folder; an item is a TaskFolderAdapter, declared below.
+class FolderCollectionAdapter final
+    : public CountedAdapter<ITaskFolderCollection, v2::ITaskFolderCollection> {
+ public:
+  using CountedAdapter::CountedAdapter;
+
+  HResult get_Count(std::int32_t* count) override {
+    return CopiedInAndBack<LONG>(count, real_, &RealType::get_Count);
+  }
+
+  HResult get_Item(std::int32_t index, ITaskFolder** folder) override;
 };
 
 class TaskFolderAdapter final : public CountedAdapter<ITaskFolder, v2::ITaskFolder> {
@@ -273,7 +330,25 @@ class TaskFolderAdapter final : public CountedAdapter<ITaskFolder, v2::ITaskFold
     const HRESULT result = real_->GetTasks(flags, &real);
     return Adapt<TaskCollectionAdapter>(result, real, tasks);
   }
+
+  HResult get_Name(std::u16string* name) override {
+    return ReadBstr(name, real_, &RealType::get_Name);
+  }
+
+  HResult GetFolders(std::int32_t flags, ITaskFolderCollection** folders) override {
+    *folders = nullptr;
+    v2::ITaskFolderCollection* real = nullptr;
+    const HRESULT result = real_->GetFolders(flags, &real);
+    return Adapt<FolderCollectionAdapter>(result, real, folders);
+  }
 };
+
+HResult FolderCollectionAdapter::get_Item(std::int32_t index, ITaskFolder** folder) {
+  *folder = nullptr;
+  v2::ITaskFolder* real = nullptr;
+  const HRESULT result = real_->get_Item(Position(index), &real);
+  return Adapt<TaskFolderAdapter>(result, real, folder);
+}
 
 class TaskServiceAdapter final : public CountedAdapter<ITaskService, v2::ITaskService> {
  public:

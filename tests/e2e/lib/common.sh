@@ -100,6 +100,29 @@ expect_valid_exposition() {
   fi
 }
 
+# wait_until COMMAND: at most 60 s until COMMAND succeeds.
+wait_until() {
+  local _
+  for _ in $(seq 600); do
+    "$1" && return 0
+    sleep 0.1
+  done
+  echo "FAIL: timed out waiting for $1"
+  failures=$((failures + 1))
+  return 1
+}
+
+# A TCP port on which nothing listens or is connected (the kernel's table of sockets).
+free_port() {
+  local port hex
+  for _ in $(seq 50); do
+    port=$((20000 + RANDOM % 40000))
+    hex=$(printf ':%04X ' "$port")
+    grep -q "$hex" /proc/net/tcp /proc/net/tcp6 2>/dev/null || { echo "$port"; return 0; }
+  done
+  return 1
+}
+
 finish() {
   if ((failures)); then
     echo "${0##*/}: $failures of $checks checks failed"

@@ -27,17 +27,6 @@
 
 SSHD_PID=
 
-# A TCP port on which nothing listens or is connected (the kernel's table of sockets).
-sshd_free_port() {
-  local port hex
-  for _ in $(seq 50); do
-    port=$((20000 + RANDOM % 40000))
-    hex=$(printf ':%04X ' "$port")
-    grep -q "$hex" /proc/net/tcp /proc/net/tcp6 2>/dev/null || { echo "$port"; return 0; }
-  done
-  return 1
-}
-
 # The command lines of the server's session processes and of the bridges they run.
 sshd_sessions() {
   testbed_running '^sshd: [^/]|systemd-stdio-bridge'
@@ -72,7 +61,7 @@ sshd_start() {
 
   local attempt
   for attempt in 1 2 3 4 5; do
-    SSHD_PORT=$(sshd_free_port) && SSHD_NO_BRIDGE_PORT=$(sshd_free_port) || break
+    SSHD_PORT=$(free_port) && SSHD_NO_BRIDGE_PORT=$(free_port) || break
     [[ $SSHD_PORT != "$SSHD_NO_BRIDGE_PORT" ]] || continue
     cat >"$SSHD_DIR/sshd_config" <<EOF
 Port $SSHD_PORT

@@ -170,3 +170,20 @@ testbed_wait_finished() {
   echo "FAIL: $1 did not finish" >&2
   return 1
 }
+
+# stop_engine NAME PID PATTERN: SIGTERM ends the engine within 30 s, and with it every
+# process of the namespace whose command line matches PATTERN (its workers).
+stop_engine() {
+  kill -TERM "$2"
+  local _ ended=no
+  for _ in $(seq 300); do
+    kill -0 "$2" 2>/dev/null || { ended=yes; break; }
+    sleep 0.1
+  done
+  wait "$2" 2>/dev/null
+  expect_status "$1 ends on SIGTERM" yes "$ended"
+  engine_pattern=$3
+  wait_until engine_gone
+  expect_bytes "$1: nothing of it left running" "" <(testbed_running "$3")
+}
+engine_gone() { [[ -z $(testbed_running "$engine_pattern") ]]; }
