@@ -8,6 +8,7 @@
 
 #include "core/check_report.h"
 #include "core/check_rules.h"
+#include "core/check_time_limit.h"
 #include "core/command_line_options.h"
 #include "core/errors.h"
 #include "core/help_text.h"
@@ -54,6 +55,16 @@ void Validate(CheckSettings& settings, TimeFrameKind& kind, CheckRules& rules,
   }
   ReadCheckRules(settings, rules);
   if (settings.ShowHelp) return;
+  if (!settings.TimeoutText.empty()) {
+    const std::optional<std::int32_t> seconds = ParseTimeoutSeconds(settings.TimeoutText);
+    if (seconds) {
+      settings.TimeoutSeconds = *seconds;
+    } else {
+      settings.Status = CheckStatus::Unknown;
+      settings.MessageText =
+          "Invalid timeout specified. Timeout should be a number of seconds in range 1..2147483647";
+    }
+  }
   // Its message stands over the ones before, as the answer goes to standard output and
   // not where the caller looks for it.
   if (!settings.OutFile.empty() && !NamesAFile(settings.OutFile, leadBytes)) {
@@ -139,11 +150,14 @@ void StartCom(Platform& platform) {
 }
 
 // Works under the check's account and reaches the scheduler of its computer, telling it
-// first what the check will read beyond the last run and exit code, if anything.
+// first what the check will read beyond the last run and exit code, if anything; unless
+// the logon and the network connection took the check's time.
 TSchedTasksHelper& ConnectScheduler(CheckSettings& settings, const TaskValueRequest& request,
-                                    Platform& platform, CheckResources& resources) {
+                                    Platform& platform, const CheckTimeLimit& limit,
+                                    CheckResources& resources) {
   NormaliseHostName(settings.HostName);
   UseAccount(settings, platform);
+  limit.Enforce();
   platform.com.SetRemoteTarget(!settings.HostName.empty());
   if (request.Any()) platform.com.RequestTaskValues(request);
   TSchedTasksHelper& helper = resources.CreateHelper();
@@ -269,12 +283,14 @@ void RunJudged(Work&& work, CheckStatus& status, std::string& text) {
 }
 
 // Every task that the pattern matches, each judged as one task is, its failures its own;
-// the check's outcome is made of theirs. No task matching fails as one task not found.
+// the check's outcome is made of theirs. No task matching fails as one task not found. The
+// time limit is the check's: once it has passed no further task is looked at.
 void JudgePatternTasks(TSchedTasksHelper& helper, const CheckSettings& settings,
-                       TaskJudge& judge, CheckReport& report) {
+                       TaskJudge& judge, const CheckTimeLimit& limit, CheckReport& report) {
   std::vector<FoundTask> found;  // released before the helper
   if (!helper.FindTasks(settings.TaskName, found)) throw ESchedTasksHelperError(helper.ErrorText());
   for (const FoundTask& task : found) {
+    limit.Enforce();
     CheckReport& taskReport = report.Tasks.emplace_back();
     taskReport.TaskName = task.Name;
     taskReport.WideTaskName = task.Path;
@@ -295,13 +311,14 @@ void JudgePatternTasks(TSchedTasksHelper& helper, const CheckSettings& settings,
 // reach the caller.
 void CheckTasks(CheckSettings& settings, TimeFrameKind kind, const CheckRules& rules,
                 bool pattern, Platform& platform, const RegionalSettings& regional,
-                bool unixTimes, CheckReport& report) {
+                bool unixTimes, const CheckTimeLimit& limit, CheckReport& report) {
   StartCom(platform);
   CheckResources resources(platform, settings);
-  TSchedTasksHelper& helper = ConnectScheduler(settings, rules.Request(), platform, resources);
+  TSchedTasksHelper& helper =
+      ConnectScheduler(settings, rules.Request(), platform, limit, resources);
   TaskJudge judge(settings, rules, kind, platform, regional, unixTimes);
   if (pattern) {
-    JudgePatternTasks(helper, settings, judge, report);
+    JudgePatternTasks(helper, settings, judge, limit, report);
     return;
   }
   report.TaskAsked = true;
@@ -309,10 +326,30 @@ void CheckTasks(CheckSettings& settings, TimeFrameKind kind, const CheckRules& r
   judge.Judge(helper, report);
 }
 
-}  // namespace
+// Starts the check's time limit with its one result should the time run out, Unknown,
+// whatever the check had found by then. The result is rendered now, dated now, so that the
+// watchdog has only to write it.
+void StartTimeLimit(const CheckSettings& settings, const ReportTarget& target, CheckFacts facts,
+                    Platform& platform, CheckTimeLimit& limit) {
+  CheckReport timedOut;
+  timedOut.Status = CheckStatus::Unknown;
+  timedOut.TaskName = settings.TaskName;
+  timedOut.Text = TimedOutText(settings.TimeoutSeconds);
+  if (ShowsUnixTimes(target.format)) facts.CheckedAtUnixTime = platform.clock.GetUnixTime();
+  limit.Start(settings.TimeoutSeconds,
+              [target, facts, &platform, taskName = timedOut.TaskName,
+               rendered = RenderForTarget(target, timedOut, facts, platform)] {
+                return WriteRenderedReport(target, rendered, taskName, facts, platform);
+              });
+}
 
-CheckOutcome JudgeCheck(const std::vector<std::string>& arguments, Platform& platform,
-                        const RegionalSettings& regional, const SystemLeadBytes& leadBytes) {
+// JudgeCheck; with a time limit (RunCheck) it is started here when -timeout: asks for one,
+// and the caller delivers the result through it.
+CheckOutcome Judge(const std::vector<std::string>& arguments, Platform& platform,
+                   const RegionalSettings& regional, const SystemLeadBytes& leadBytes,
+                   CheckTimeLimit* limit) {
+  CheckTimeLimit unlimited(platform);  // never started
+  CheckTimeLimit& timeLimit = limit != nullptr ? *limit : unlimited;
   CheckSettings settings;
   CheckOutcome outcome;
   CheckReport& report = outcome.report;
@@ -339,8 +376,11 @@ CheckOutcome JudgeCheck(const std::vector<std::string>& arguments, Platform& pla
         Validate(settings, kind, rules, leadBytes, outcome.target);
         if (settings.Status != CheckStatus::Ok) return;
         report.TaskName = settings.TaskName;
+        if (limit != nullptr && settings.TimeoutSeconds > 0) {
+          StartTimeLimit(settings, outcome.target, facts, platform, timeLimit);
+        }
         CheckTasks(settings, kind, rules, IsTaskPattern(settings.TaskName, leadBytes), platform,
-                   regional, ShowsUnixTimes(outcome.target.format), report);
+                   regional, ShowsUnixTimes(outcome.target.format), timeLimit, report);
         settings.Status = report.Status;
         settings.MessageText = report.Text;
       },
@@ -351,14 +391,23 @@ CheckOutcome JudgeCheck(const std::vector<std::string>& arguments, Platform& pla
   return outcome;
 }
 
+}  // namespace
+
+CheckOutcome JudgeCheck(const std::vector<std::string>& arguments, Platform& platform,
+                        const RegionalSettings& regional, const SystemLeadBytes& leadBytes) {
+  return Judge(arguments, platform, regional, leadBytes, nullptr);
+}
+
 int RunCheck(const std::vector<std::string>& arguments, Platform& platform,
              const RegionalSettings& regional, const SystemLeadBytes& leadBytes) {
-  const CheckOutcome outcome = JudgeCheck(arguments, platform, regional, leadBytes);
+  CheckTimeLimit limit(platform);
+  const CheckOutcome outcome = Judge(arguments, platform, regional, leadBytes, &limit);
   if (outcome.versionOnly) {
     platform.console.WriteLine("runwarden " + std::string(kProgramVersion));
     return 0;
   }
-  return DeliverReport(outcome.target, outcome.report, outcome.facts, platform);
+  return limit.Deliver(
+      [&] { return DeliverReport(outcome.target, outcome.report, outcome.facts, platform); });
 }
 
 int RunProgram(const ProgramCommandLine& commandLine, Platform& platform) {

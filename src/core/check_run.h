@@ -23,7 +23,7 @@ struct CheckOutcome {
 
 // Parses the arguments (program name left out), prints the help text when asked, and
 // judges the task, or the tasks of a pattern: everything RunCheck does but writing the
-// result.
+// result; -timeout: is checked, but no time limit is kept.
 CheckOutcome JudgeCheck(const std::vector<std::string>& arguments, Platform& platform,
                         const RegionalSettings& regional, const SystemLeadBytes& leadBytes);
 

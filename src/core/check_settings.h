@@ -37,6 +37,7 @@ struct CheckSettings {
   bool CheckState = false;    // -checkstate: Bad too when the task cannot run again
   std::string OutFile;        // -outfile: the file that receives the output
   std::string TimeoutText;    // -timeout: seconds the whole check may take
+  std::int32_t TimeoutSeconds = 0;  // TimeoutText once validated; 0: no limit
   bool ShowVersion = false;   // -version: print the version, nothing else
 };
 

@@ -26,24 +26,35 @@ std::string OutputBytes(const ReportOutput& output, Console& console) {
 
 }  // namespace
 
-int DeliverReport(const ReportTarget& target, const CheckReport& report, const CheckFacts& facts,
-                  Platform& platform) {
+RenderedReport RenderForTarget(const ReportTarget& target, const CheckReport& report,
+                               const CheckFacts& facts, Platform& platform) {
   const ReportOutput output = Render(target.format, report, facts, platform);
+  return {OutputBytes(output, platform.console), output.exitStatus};
+}
+
+int WriteRenderedReport(const ReportTarget& target, const RenderedReport& rendered,
+                        const std::string& taskName, const CheckFacts& facts,
+                        Platform& platform) {
   if (target.outFile.empty()) {
-    platform.console.Write(OutputBytes(output, platform.console));
-    return output.exitStatus;
+    platform.console.Write(rendered.bytes);
+    return rendered.exitStatus;
   }
-  const SystemErrorCode error =
-      platform.outputFile.ReplaceFile(target.outFile, OutputBytes(output, platform.console));
-  if (error == 0) return output.exitStatus;
+  const SystemErrorCode error = platform.outputFile.ReplaceFile(target.outFile, rendered.bytes);
+  if (error == 0) return rendered.exitStatus;
   CheckReport failure;
   failure.Status = CheckStatus::Unknown;
-  failure.TaskName = report.TaskName;
+  failure.TaskName = taskName;
   failure.Text = "Cannot write output file \"" + target.outFile +
                  "\": " + SystemErrorText(platform.logon, error);
   const ReportOutput failed = Render(target.format, failure, facts, platform);
   platform.console.Write(OutputBytes(failed, platform.console));
   return failed.exitStatus;
+}
+
+int DeliverReport(const ReportTarget& target, const CheckReport& report, const CheckFacts& facts,
+                  Platform& platform) {
+  return WriteRenderedReport(target, RenderForTarget(target, report, facts, platform),
+                             report.TaskName, facts, platform);
 }
 
 }  // namespace runwarden

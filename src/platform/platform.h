@@ -6,6 +6,7 @@
 #include "platform/clock.h"
 #include "platform/com_runtime.h"
 #include "platform/console.h"
+#include "platform/deadline_timer.h"
 #include "platform/locale_api.h"
 #include "platform/logon_api.h"
 #include "platform/network_api.h"
@@ -26,6 +27,7 @@ struct Platform {
   LocaleApi& locale;
   CaseMapping& caseMapping;
   OutputFile& outputFile;
+  DeadlineTimer& deadline;
 };
 
 // The real implementations of this operating system; they live until the program ends.

@@ -47,7 +47,7 @@ std::string Optional(std::u16string_view text) {
 // Objects the code under test failed to release are freed with objects_, so that the
 // sanitizers report the test's own findings, not this fake's.
 FakePlatform::FakePlatform()
-    : platform_{*this, *this, *this, *this, *this, *this, *this, *this, *this, *this} {}
+    : platform_{*this, *this, *this, *this, *this, *this, *this, *this, *this, *this, *this} {}
 
 FakePlatform::~FakePlatform() = default;
 
@@ -312,6 +312,12 @@ void FakePlatform::SetRemoteLogin(std::string_view userName) {
   calls.push_back("SetRemoteLogin(" + std::string(userName) + ")");
 }
 
+void FakePlatform::SetCheckDeadline(std::chrono::steady_clock::time_point deadline) {
+  using std::chrono::seconds;
+  const seconds sinceEpoch = std::chrono::duration_cast<seconds>(deadline.time_since_epoch());
+  calls.push_back("SetCheckDeadline(" + std::to_string(sinceEpoch.count()) + ")");
+}
+
 void FakePlatform::RequestTaskValues(const TaskValueRequest& values) {
   std::string asked;
   if (values.runningState) asked = "running";
@@ -552,6 +558,32 @@ std::uint32_t FakePlatform::CharUpperBuffA(char* text, std::uint32_t length) {
     }
   }
   return length;
+}
+
+bool FakePlatform::Recorded(const std::string& prefix) const {
+  return !prefix.empty() && std::any_of(calls.begin(), calls.end(), [&](const std::string& call) {
+           return call.rfind(prefix, 0) == 0;
+         });
+}
+
+DeadlineTimer::TimePoint FakePlatform::StartDeadline(std::chrono::seconds limit,
+                                                     std::function<int()> writeTimedOut) {
+  calls.push_back("StartDeadline(" + std::to_string(limit.count()) + ")");
+  writeTimedOut_ = std::move(writeTimedOut);
+  return TimePoint(limit);
+}
+
+bool FakePlatform::DeadlinePassed() {
+  const bool passed = Recorded(deadlinePassesAfter);
+  calls.push_back(passed ? "DeadlinePassed=true" : "DeadlinePassed=false");
+  return passed;
+}
+
+bool FakePlatform::ClaimOutput() {
+  calls.push_back("ClaimOutput");
+  if (!Recorded(watchdogFiresIn)) return true;
+  calls.push_back("EndProcess(" + std::to_string(writeTimedOut_()) + ")");
+  return false;
 }
 
 }  // namespace runwarden::testing

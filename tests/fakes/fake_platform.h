@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstddef>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -137,7 +138,8 @@ class FakePlatform final : public ComRuntime,
                            public Console,
                            public LocaleApi,
                            public CaseMapping,
-                           public OutputFile {
+                           public OutputFile,
+                           public DeadlineTimer {
  public:
   FakePlatform();
   ~FakePlatform() override;
@@ -259,6 +261,14 @@ class FakePlatform final : public ComRuntime,
   // Any other lead byte of codePages[kAnsiCodePage] with the byte after it is a character
   // too, a CJK ideograph made of the two bytes.
   bool anyDoubleByteCharacter = false;
+  // The check's deadline passes once a call that begins with this text was recorded; never
+  // when it is empty.
+  std::string deadlinePassesAfter;
+  // The watchdog fires while the check's thread is inside the call that begins with this
+  // text (never when it is empty): when the check, having come back, claims its output, the
+  // watchdog has claimed it, written the timed-out output and ended the process (recorded
+  // as "EndProcess(STATUS)").
+  std::string watchdogFiresIn;
 
   // --- ComRuntime ---
   HResult CoInitialize() override;
@@ -268,6 +278,9 @@ class FakePlatform final : public ComRuntime,
   HResult CoCreateInstance(const Guid& clsid, CountedObject* outer, std::uint32_t context,
                            const Guid& iid, ITaskService** object) override;
   void SetRemoteLogin(std::string_view userName) override;
+  // Recorded as the seconds since the epoch of the fake's steady clock, on which
+  // StartDeadline's deadline is its limit.
+  void SetCheckDeadline(std::chrono::steady_clock::time_point deadline) override;
   void RequestTaskValues(const TaskValueRequest& values) override;
   // --- WideText: bytes are taken as Latin-1 unless doubleByteCharacters knows them ---
   int MultiByteToWideChar(std::uint32_t codePage, std::uint32_t flags, const char* bytes,
@@ -312,6 +325,11 @@ class FakePlatform final : public ComRuntime,
   std::uint32_t CharUpperBuffA(char* text, std::uint32_t length) override;
   std::map<unsigned char, unsigned char> upperCase;
 
+  // --- DeadlineTimer ---
+  TimePoint StartDeadline(std::chrono::seconds limit, std::function<int()> writeTimedOut) override;
+  bool DeadlinePassed() override;
+  bool ClaimOutput() override;
+
   // Units up to 0xFF as that byte (the fake's own conversion is Latin-1), others in UTF-8.
   static std::string Narrow(std::u16string_view text);
   // UTF-16 in UTF-8, as Windows converts to kUtf8CodePage (the Linux conversion, which
@@ -328,8 +346,12 @@ class FakePlatform final : public ComRuntime,
   }
 
  private:
+  // Whether a call that begins with prefix was recorded; never for an empty prefix.
+  bool Recorded(const std::string& prefix) const;
+
   Platform platform_;
   std::vector<std::unique_ptr<FakeObject>> objects_;
+  std::function<int()> writeTimedOut_;
 };
 
 template <class Interface>

@@ -516,7 +516,7 @@ TEST(CheckRun, HelpKeepsTheDefaultForm) {
   // An error while parsing, after -format: was read.
   FakePlatform fake;
   ExhaustedTimeZone timeZone;
-  Platform platform{fake, fake, fake, fake, fake, timeZone, fake, fake, fake, fake};
+  Platform platform{fake, fake, fake, fake, fake, timeZone, fake, fake, fake, fake, fake};
   const int status = RunCheck({"-task:Backup", "-timeframe:today", "-format:nagios", "-remotegmt:0"},
                               platform, RegionalSettings{}, {});
   EXPECT_EQ(status, 2);
@@ -552,7 +552,7 @@ TEST(CheckRun, VersionAnswersAlone) {
 
   FakePlatform fake;
   ExhaustedTimeZone timeZone;
-  Platform platform{fake, fake, fake, fake, fake, timeZone, fake, fake, fake, fake};
+  Platform platform{fake, fake, fake, fake, fake, timeZone, fake, fake, fake, fake, fake};
   const int status = RunCheck({"-task:a", "-timeframe:today", "-remotegmt:0", "-version"},
                               platform, RegionalSettings{}, {});
   EXPECT_EQ(status, 2) << "a command line that could not be read";
@@ -571,7 +571,7 @@ class ExhaustedClock final : public Clock {
 TEST(CheckRun, AnyOtherErrorIsUnknownAfterTheCleanUp) {
   FakePlatform fake;
   ExhaustedClock clock;
-  Platform platform{fake, fake, fake, fake, clock, fake, fake, fake, fake, fake};
+  Platform platform{fake, fake, fake, fake, clock, fake, fake, fake, fake, fake, fake};
   const int status =
       RunCheck({"-task:Backup", "-timeframe:today"}, platform, RegionalSettings{}, {});
   EXPECT_EQ(status, static_cast<int>(CheckStatus::Unknown));

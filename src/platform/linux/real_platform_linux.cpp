@@ -18,8 +18,9 @@ Platform& RealPlatform() {
   static LinuxLocaleApi locale;
   static LinuxCaseMapping caseMapping;
   static LinuxOutputFile outputFile;
+  static LinuxDeadlineTimer deadline;
   static Platform platform{com, wideText, logon, network, clock, timeZone, console, locale,
-                           caseMapping, outputFile};
+                           caseMapping, outputFile, deadline};
   return platform;
 }
 

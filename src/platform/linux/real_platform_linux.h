@@ -1,10 +1,14 @@
 #pragma once
 // The Linux implementations of the platform interfaces.
 
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <ctime>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <thread>
 
 #include "platform/platform.h"
 
@@ -109,6 +113,31 @@ class LinuxNetworkApi final : public NetworkApi {
 class LinuxOutputFile final : public OutputFile {
  public:
   SystemErrorCode ReplaceFile(std::string_view path, std::string_view bytes) override;
+};
+
+// Every wait of the scheduler objects ends by the check's deadline (SetCheckDeadline), so
+// the check itself reports the time-out after its normal clean-up; the watchdog, a thread
+// of its own, is the backstop for a wait that does not, a moment after the deadline.
+class LinuxDeadlineTimer final : public DeadlineTimer {
+ public:
+  LinuxDeadlineTimer() = default;
+  LinuxDeadlineTimer(const LinuxDeadlineTimer&) = delete;
+  LinuxDeadlineTimer& operator=(const LinuxDeadlineTimer&) = delete;
+  ~LinuxDeadlineTimer() override;  // stops the watchdog that has not fired
+  TimePoint StartDeadline(std::chrono::seconds limit, std::function<int()> writeTimedOut) override;
+  bool DeadlinePassed() override;
+  bool ClaimOutput() override;
+
+ private:
+  void Watch();
+
+  TimePoint deadline_ = TimePoint::max();
+  std::function<int()> writeTimedOut_;
+  std::atomic<bool> claimed_{false};
+  std::mutex mutex_;
+  std::condition_variable stop_;
+  bool stopping_ = false;  // guarded by mutex_
+  std::thread watchdog_;
 };
 
 }  // namespace runwarden

@@ -14,8 +14,9 @@ Platform& RealPlatform() {
   static WindowsLocaleApi locale;
   static WindowsCaseMapping caseMapping;
   static WindowsOutputFile outputFile;
+  static WindowsDeadlineTimer deadline;
   static Platform platform{com, wideText, logon, network, clock, timeZone, console, locale,
-                           caseMapping, outputFile};
+                           caseMapping, outputFile, deadline};
   return platform;
 }
 

@@ -1,6 +1,9 @@
 #pragma once
 // The Windows implementations of the platform interfaces.
 
+#include <atomic>
+#include <cstdint>
+
 #include "platform/platform.h"
 
 namespace runwarden {
@@ -81,6 +84,23 @@ class WindowsNetworkApi final : public NetworkApi {
 class WindowsOutputFile final : public OutputFile {
  public:
   SystemErrorCode ReplaceFile(std::string_view path, std::string_view bytes) override;
+};
+
+// COM, RPC to another computer, the logon and the network connection take no deadline from
+// the check, so at the deadline the watchdog, a thread of its own, writes the timed-out
+// output and ends the process, whatever the check's own thread is waiting for.
+class WindowsDeadlineTimer final : public DeadlineTimer {
+ public:
+  TimePoint StartDeadline(std::chrono::seconds limit, std::function<int()> writeTimedOut) override;
+  bool DeadlinePassed() override;
+  bool ClaimOutput() override;
+
+ private:
+  void Watch();
+
+  std::uint64_t deadlineTicks_ = UINT64_MAX;  // GetTickCount64 milliseconds
+  std::function<int()> writeTimedOut_;
+  std::atomic<bool> claimed_{false};
 };
 
 }  // namespace runwarden
