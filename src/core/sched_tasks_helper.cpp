@@ -359,14 +359,7 @@ HResult TSchedTasksHelper::ListRegisteredTree(const TaskPattern& pattern,
 
 // A task's name in the system's code page, as the command line gives names.
 std::string TSchedTasksHelper::NarrowName(std::u16string_view name) {
-  if (name.empty()) return {};
-  // No character of a code page takes more than four bytes.
-  std::string narrow(name.size() * 4, '\0');
-  const int written =
-      wideText_.WideCharToMultiByte(kAnsiCodePage, 0, name.data(), static_cast<int>(name.size()),
-                                    narrow.data(), static_cast<int>(narrow.size()));
-  narrow.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
-  return narrow;
+  return wideText_.Narrow(kAnsiCodePage, name);
 }
 
 DateTime TSchedTasksHelper::LastRunTime() {

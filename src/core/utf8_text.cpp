@@ -69,14 +69,7 @@ std::string Utf8Texts::FromAnsi(std::string_view text) {
 }
 
 std::string Utf8Texts::FromWide(std::u16string_view text) {
-  if (text.empty()) return {};
-  // A UTF-16 unit gives at most three bytes of UTF-8 (a surrogate pair four).
-  std::string utf8(text.size() * 3, '\0');
-  const int byteCount =
-      wideText_.WideCharToMultiByte(kUtf8CodePage, 0, text.data(), static_cast<int>(text.size()),
-                                    utf8.data(), static_cast<int>(utf8.size()));
-  utf8.resize(byteCount > 0 ? static_cast<std::size_t>(byteCount) : 0);
-  return utf8;
+  return wideText_.Narrow(kUtf8CodePage, text);
 }
 
 CheckReport Utf8Report(const CheckReport& report, Utf8Texts& texts) {

@@ -1,7 +1,10 @@
 #pragma once
 // Conversion between ANSI texts and the UTF-16 of the Task Scheduler.
 
+#include <cstddef>
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 #include "platform/code_page.h"
 
@@ -23,6 +26,18 @@ class WideText {
   // GetACP: the code page that kAnsiCodePage stands for; kUtf8CodePage where the system's
   // texts are UTF-8 already (always on Linux).
   virtual std::uint32_t AnsiCodePage() = 0;
+
+  // The units in codePage through WideCharToMultiByte; empty when the conversion fails.
+  std::string Narrow(std::uint32_t codePage, std::u16string_view units) {
+    if (units.empty()) return {};
+    // No unit takes more than four bytes in any code page, UTF-8 included.
+    std::string bytes(units.size() * 4, '\0');
+    const int written = WideCharToMultiByte(codePage, 0, units.data(),
+                                            static_cast<int>(units.size()), bytes.data(),
+                                            static_cast<int>(bytes.size()));
+    bytes.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
+    return bytes;
+  }
 };
 
 }  // namespace runwarden
