@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "core/command_line_options.h"
-#include "core/date_time.h"
-#include "core/text_forms.h"
+#include "core/check/command_line_options.h"
+#include "core/calendar/date_time.h"
+#include "core/calendar/text_forms.h"
 #include "platform/platform.h"
 
 using namespace runwarden;

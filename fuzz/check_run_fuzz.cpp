@@ -18,8 +18,8 @@
 #include <string>
 #include <vector>
 
-#include "core/check_run.h"
-#include "core/utf8_text.h"
+#include "core/check/check_run.h"
+#include "core/report/utf8_text.h"
 #include "fakes/fake_platform.h"
 #include "fuzz_check.h"
 

@@ -8,7 +8,7 @@
 #include <limits>
 #include <string>
 
-#include "core/text_forms.h"
+#include "core/calendar/text_forms.h"
 #include "fuzz_check.h"
 
 using namespace runwarden;

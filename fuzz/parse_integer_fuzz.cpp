@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "core/integer_text.h"
+#include "core/calendar/integer_text.h"
 #include "fuzz_check.h"
 
 using namespace runwarden;

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/text_rules.h"
+#include "core/calendar/text_rules.h"
 #include "platform/platform.h"
 #include "fuzz_check.h"
 

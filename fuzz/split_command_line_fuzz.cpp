@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/split_command_line.h"
+#include "core/check/split_command_line.h"
 #include "fuzz_check.h"
 
 using namespace runwarden;

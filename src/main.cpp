@@ -1,5 +1,5 @@
 // runwarden: checks that one scheduled task last ran inside an expected time frame.
-#include "core/check_run.h"
+#include "core/check/check_run.h"
 #include "platform/platform.h"
 #include "platform/program_arguments.h"
 

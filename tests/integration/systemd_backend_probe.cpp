@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "core/sched_tasks_helper.h"
+#include "core/tasks/sched_tasks_helper.h"
 #include "platform/platform.h"
 
 namespace {

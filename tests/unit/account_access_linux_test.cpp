@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "core/impersonation.h"
+#include "core/access/impersonation.h"
 #include "platform/linux/real_platform_linux.h"
 
 namespace runwarden {

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <functional>
 
-#include "core/check_run.h"
+#include "core/check/check_run.h"
 #include "fakes/fake_platform.h"
 
 namespace runwarden {

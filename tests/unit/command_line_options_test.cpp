@@ -1,4 +1,4 @@
-#include "core/command_line_options.h"
+#include "core/check/command_line_options.h"
 
 #include <gtest/gtest.h>
 

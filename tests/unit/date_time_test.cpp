@@ -1,11 +1,11 @@
-#include "core/date_time.h"
+#include "core/calendar/date_time.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
 
-#include "core/errors.h"
+#include "core/calendar/errors.h"
 
 namespace runwarden {
 namespace {

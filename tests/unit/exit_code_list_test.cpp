@@ -1,4 +1,4 @@
-#include "core/exit_code_list.h"
+#include "core/check/exit_code_list.h"
 
 #include <gtest/gtest.h>
 

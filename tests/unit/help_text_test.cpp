@@ -1,4 +1,4 @@
-#include "core/help_text.h"
+#include "core/check/help_text.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "core/impersonation.h"
+#include "core/access/impersonation.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "core/system_error_text.h"
+#include "core/access/system_error_text.h"
 #include "fakes/fake_platform.h"
 
 namespace runwarden {

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <functional>
 
-#include "core/check_run.h"
-#include "core/task_summary.h"
+#include "core/check/check_run.h"
+#include "core/report/task_summary.h"
 #include "fakes/fake_platform.h"
 
 namespace runwarden {

@@ -1,4 +1,4 @@
-#include "core/plugin_report.h"
+#include "core/report/plugin_report.h"
 
 #include <gtest/gtest.h>
 

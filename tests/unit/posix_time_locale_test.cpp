@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/text_forms.h"
+#include "core/calendar/text_forms.h"
 #include "fakes/fake_platform.h"
 
 namespace runwarden {

@@ -1,4 +1,4 @@
-#include "core/regional_settings.h"
+#include "core/calendar/regional_settings.h"
 
 #include <gtest/gtest.h>
 

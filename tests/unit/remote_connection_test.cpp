@@ -1,4 +1,4 @@
-#include "core/remote_connection.h"
+#include "core/access/remote_connection.h"
 
 #include <gtest/gtest.h>
 

@@ -5,11 +5,11 @@
 
 #include <algorithm>
 
-#include "core/json_report.h"
-#include "core/plugin_report.h"
-#include "core/prometheus_report.h"
-#include "core/report_forms.h"
-#include "core/utf8_text.h"
+#include "core/report/json_report.h"
+#include "core/report/plugin_report.h"
+#include "core/report/prometheus_report.h"
+#include "core/report/report_forms.h"
+#include "core/report/utf8_text.h"
 
 namespace runwarden {
 namespace {

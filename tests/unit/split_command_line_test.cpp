@@ -1,4 +1,4 @@
-#include "core/split_command_line.h"
+#include "core/check/split_command_line.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "core/task_run_state.h"
+#include "core/tasks/task_run_state.h"
 
 namespace runwarden {
 namespace {

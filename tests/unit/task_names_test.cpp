@@ -1,4 +1,4 @@
-#include "core/task_names.h"
+#include "core/tasks/task_names.h"
 
 #include <gtest/gtest.h>
 

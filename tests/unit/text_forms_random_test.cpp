@@ -8,7 +8,7 @@
 #include <random>
 #include <string>
 
-#include "core/text_forms.h"
+#include "core/calendar/text_forms.h"
 #include "fakes/fake_platform.h"
 
 namespace runwarden {

@@ -1,4 +1,4 @@
-#include "core/text_forms.h"
+#include "core/calendar/text_forms.h"
 
 #include <gtest/gtest.h>
 

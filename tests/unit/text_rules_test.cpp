@@ -1,4 +1,4 @@
-#include "core/text_rules.h"
+#include "core/calendar/text_rules.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "core/time_frames.h"
+#include "core/check/time_frames.h"
 
 #include <gtest/gtest.h>
 

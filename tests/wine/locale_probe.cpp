@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "core/text_forms.h"
+#include "core/calendar/text_forms.h"
 #include "platform/platform.h"
 
 namespace runwarden {

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <string>
 
-#include "core/sched_tasks_helper.h"
+#include "core/tasks/sched_tasks_helper.h"
 #include "platform/platform.h"
 
 namespace {
