@@ -1,8 +1,9 @@
 #pragma once
-// Logon of an explicit account, impersonation by the running thread, and the text of
-// system error codes.
+// Logon of an explicit account, impersonation by the running thread, the credentials kept
+// for an account, and the text of system error codes.
 
 #include <cstdint>
+#include <string>
 
 namespace runwarden {
 
@@ -17,6 +18,15 @@ inline constexpr std::uint32_t kFormatMessageFromSystem = 0x1000;
 // them must not be expanded.
 inline constexpr std::uint32_t kFormatMessageIgnoreInserts = 0x200;
 
+inline constexpr std::uint32_t kCredTypeGeneric = 1;  // CRED_TYPE_GENERIC
+
+// A credential as the system keeps it: the account it names and its secret, the blob read
+// as UTF-16LE units (as a password is stored).
+struct StoredCredential {
+  std::u16string userName;
+  std::u16string secret;
+};
+
 class LogonApi {
  public:
   virtual ~LogonApi() = default;
@@ -26,6 +36,11 @@ class LogonApi {
   virtual bool ImpersonateLoggedOnUser(TokenHandle token) = 0;
   virtual bool RevertToSelf() = 0;
   virtual bool CloseHandle(TokenHandle token) = 0;
+  // CredReadW of the account running the program: true with the credential of that target
+  // name and type stored in *credential; false with the reason in GetLastError. The
+  // system's own copy of the secret is wiped before it is freed.
+  virtual bool CredReadW(const char16_t* target, std::uint32_t type,
+                         StoredCredential* credential) = 0;
   virtual SystemErrorCode GetLastError() = 0;
   // Characters stored (the text ends with a zero byte), 0 on failure.
   virtual std::uint32_t FormatMessageA(std::uint32_t flags, SystemErrorCode messageId,

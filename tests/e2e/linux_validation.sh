@@ -80,4 +80,9 @@ for offset in -remotegmt:781 -remotegmt:-781 -remotegmt -remotegmt:abc; do
   expect_status "gmt$offset" 2 "$status"
 done
 
+# No credential store on Linux: -cred: stops the check before any manager is asked.
+run credential C -task:backup -timeframe:today -cred:backup01 -user:monitor
+expect_bytes credential 'ScriptRes:Unknown:Cannot read credential "backup01": Linux keeps no credentials for the check; a remote Linux computer is reached with ssh keys.\n' "$work/credential.out"
+expect_status credential 2 "$status"
+
 finish

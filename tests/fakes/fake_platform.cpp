@@ -173,6 +173,18 @@ bool FakePlatform::CloseHandle(TokenHandle token) {
   return true;
 }
 
+bool FakePlatform::CredReadW(const char16_t* target, std::uint32_t type,
+                             StoredCredential* credential) {
+  calls.push_back("CredReadW(" + Narrow(target) + ", " + std::to_string(type) + ")");
+  const auto stored = storedCredentials.find(target);
+  if (stored == storedCredentials.end()) {
+    lastError = credentialError;
+    return false;
+  }
+  *credential = stored->second;
+  return true;
+}
+
 SystemErrorCode FakePlatform::GetLastError() {
   calls.push_back("GetLastError");
   return lastError;

@@ -238,6 +238,8 @@ class FakePlatform final : public ComRuntime,
   TokenHandle logonToken = 0x44;
   bool impersonateSucceeds = true;
   SystemErrorCode lastError = 1326;
+  std::map<std::u16string, StoredCredential> storedCredentials;  // by target name
+  SystemErrorCode credentialError = 1168;  // ERROR_NOT_FOUND
   // The system's text for lastError; empty: FormatMessageA has none and returns 0.
   std::string systemMessage = "The user name or password is incorrect.\r\n";
   std::deque<SystemErrorCode> connectionResults;  // WNetAddConnection2A, in turn; 0 after
@@ -295,6 +297,10 @@ class FakePlatform final : public ComRuntime,
   bool ImpersonateLoggedOnUser(TokenHandle token) override;
   bool RevertToSelf() override;
   bool CloseHandle(TokenHandle token) override;
+  // Records CredReadW(target, type); answers from storedCredentials, else fails with
+  // credentialError as the last error.
+  bool CredReadW(const char16_t* target, std::uint32_t type,
+                 StoredCredential* credential) override;
   SystemErrorCode GetLastError() override;
   std::uint32_t FormatMessageA(std::uint32_t flags, SystemErrorCode messageId,
                                std::uint32_t languageId, char* buffer, std::uint32_t size) override;

@@ -109,6 +109,7 @@ class ExhaustedLogonApi final : public LogonApi {
   bool ImpersonateLoggedOnUser(TokenHandle) override { return false; }
   bool RevertToSelf() override { return false; }
   bool CloseHandle(TokenHandle) override { return false; }
+  bool CredReadW(const char16_t*, std::uint32_t, StoredCredential*) override { return false; }
   SystemErrorCode GetLastError() override { throw std::bad_alloc(); }
   std::uint32_t FormatMessageA(std::uint32_t, SystemErrorCode, std::uint32_t, char*,
                                std::uint32_t) override {

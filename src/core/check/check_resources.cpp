@@ -5,6 +5,7 @@
 
 #include "core/access/impersonation.h"
 #include "core/access/remote_connection.h"
+#include "core/access/stored_credential.h"
 #include "core/calendar/errors.h"
 #include "core/calendar/integer_text.h"
 
@@ -15,16 +16,29 @@ void NormaliseHostName(std::string& host) {
   if (!host.empty() && host.rfind("\\\\", 0) != 0) host.insert(0, "\\\\");
 }
 
+// The account and password of the stored credential that -cred: names, over those of the
+// command line; a credential that cannot be read stops the check.
+void UseStoredCredential(CheckSettings& settings, Platform& platform) {
+  std::string reason;
+  if (!ReadStoredCredential(platform.logon, platform.wideText, settings.CredentialTarget,
+                            settings.UserName, settings.Password, reason)) {
+    throw Exception("Cannot read credential \"" + settings.CredentialTarget + "\": " + reason);
+  }
+}
+
 // Works under the given account when both an account and a password were given; a failed
 // logon leaves the check under the program's own account, its reason unshown. The
-// connection to the host is made either way and its result not looked at.
+// connection to the host is made either way and its result not looked at. The password is
+// wiped once the logon and the connection have used it.
 void UseAccount(CheckSettings& settings, Platform& platform) {
+  if (!settings.CredentialTarget.empty()) UseStoredCredential(settings, platform);
   if (!settings.UserName.empty() && !settings.Password.empty()) {
     settings.LogonToken = LogonAndImpersonate(platform.logon, settings.UserName,
                                               settings.Password, settings.LogonErrorText);
     ConnectRemoteHost(platform.network, settings.HostName, settings.UserName, settings.Password,
                       false);
   }
+  WipeSecret(settings.Password);
   if (!settings.UserName.empty()) {
     platform.com.SetRemoteLogin(SplitAccountName(settings.UserName).user);
   }

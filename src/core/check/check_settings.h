@@ -37,6 +37,7 @@ struct CheckSettings {
   std::string TimeoutText;    // -timeout: seconds the whole check may take
   std::int32_t TimeoutSeconds = 0;  // TimeoutText once validated; 0: no limit
   bool ShowVersion = false;   // -version: print the version, nothing else
+  std::string CredentialTarget;  // -cred: the stored credential that gives account and password
 };
 
 }  // namespace runwarden

@@ -11,7 +11,7 @@ namespace {
 
 enum class OptionField {
   HostName, TaskName, UserName, Password, TimeFrame, IgnoreResult, RemoteGmt, Format,
-  OkCodes, MaxRun, WarnFrame, CheckState, OutFile, Timeout, Version
+  OkCodes, MaxRun, WarnFrame, CheckState, OutFile, Timeout, Version, Credential
 };
 
 struct Option {
@@ -21,7 +21,7 @@ struct Option {
 };
 
 // Tested in this order; the first key found in an argument decides, wherever it stands.
-constexpr std::array<Option, 15> kOptions{{
+constexpr std::array<Option, 16> kOptions{{
     {"-host:", "-host:", OptionField::HostName},
     {"-task:", "-task:", OptionField::TaskName},
     {"-user:", "-user:", OptionField::UserName},
@@ -39,6 +39,7 @@ constexpr std::array<Option, 15> kOptions{{
     {"-outfile:", "-outfile:", OptionField::OutFile},
     {"-timeout:", "-timeout:", OptionField::Timeout},
     {"-version", "", OptionField::Version},
+    {"-cred:", "-cred:", OptionField::Credential},
 }};
 
 constexpr std::array<std::string_view, 4> kHelpSwitches{"/h", "/?", "-h", "-?"};
@@ -109,6 +110,7 @@ void ParseArgument(const std::string& argument, TimeZone& timeZone, CaseMapping&
     case OptionField::WarnFrame: settings.WarnFrameText = AsciiLowerCase(value); break;
     case OptionField::OutFile: settings.OutFile = std::move(value); break;
     case OptionField::Timeout: settings.TimeoutText = std::move(value); break;
+    case OptionField::Credential: settings.CredentialTarget = std::move(value); break;
     case OptionField::IgnoreResult:
     case OptionField::CheckState:
     case OptionField::Version: break;

@@ -83,9 +83,14 @@ class LinuxLogonApi final : public LogonApi {
   bool ImpersonateLoggedOnUser(TokenHandle token) override;
   bool RevertToSelf() override;
   bool CloseHandle(TokenHandle token) override;
+  bool CredReadW(const char16_t* target, std::uint32_t type,
+                 StoredCredential* credential) override;
   SystemErrorCode GetLastError() override;
   std::uint32_t FormatMessageA(std::uint32_t flags, SystemErrorCode messageId,
                                std::uint32_t languageId, char* buffer, std::uint32_t size) override;
+
+ private:
+  SystemErrorCode lastError_ = 50;  // ERROR_NOT_SUPPORTED: the logon's fixed reason
 };
 
 class LinuxLocaleApi final : public LocaleApi {

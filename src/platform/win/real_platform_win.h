@@ -54,6 +54,8 @@ class WindowsLogonApi final : public LogonApi {
   bool ImpersonateLoggedOnUser(TokenHandle token) override;
   bool RevertToSelf() override;
   bool CloseHandle(TokenHandle token) override;
+  bool CredReadW(const char16_t* target, std::uint32_t type,
+                 StoredCredential* credential) override;
   SystemErrorCode GetLastError() override;
   std::uint32_t FormatMessageA(std::uint32_t flags, SystemErrorCode messageId,
                                std::uint32_t languageId, char* buffer, std::uint32_t size) override;
