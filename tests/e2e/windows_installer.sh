@@ -13,6 +13,7 @@ for tool in wixl wixl-heat msibuild msiinfo faketime uuidgen man; do
 done
 version=$(project_version build/windows)
 higher=9.1.0 lower=0.9.0
+unset SOURCE_DATE_EPOCH  # the script's own: the time of the commit checked out
 
 work=$(mktemp -d /tmp/runwarden-installer-test.XXXXXX)
 trap 'rm -rf "$work"' EXIT
@@ -30,7 +31,7 @@ msi() { echo "$work/$1/runwarden-$2-x64.msi"; }
 for run in "first build/windows $version" "second build/windows $version" \
   "$higher $work/build-$higher $higher" "$lower $work/build-$lower $lower"; do
   read -r name build package_version <<<"$run"
-  scripts/windows-installer "$build" "$work/$name" >"$work/$name.out" 2>"$work/$name.err"
+  scripts/windows-installer "$build" "$work/$name" >"$work/$name.out"
   expect_status "scripts/windows-installer ($name)" 0 $?
   expect_bytes "scripts/windows-installer ($name) prints the package" \
     "$(msi "$name" "$package_version")\n" "$work/$name.out"
@@ -45,9 +46,9 @@ expect_bytes "summary: x64, the commit's time" \
 wine_start  # sets its own trap
 trap 'rm -rf "$work"; wine_stop' EXIT
 installed="$WINEPREFIX/drive_c/Program Files/runwarden"
-# msiexec ARGS...: the whole exit code, printed by cmd (Wine hands only its low 8 bits to
-# Linux; Wine's cmd expands %ERRORLEVEL% when the command after & runs).
-msiexec() {
+# run_msiexec ARGS...: prints msiexec's whole exit code, as cmd gives it (Wine hands only
+# its low 8 bits to Linux; Wine's cmd expands %ERRORLEVEL% when the command after & runs).
+run_msiexec() {
   wine_run "$work/msiexec.out" cmd /c "msiexec $* & echo %ERRORLEVEL%"
   tr -d '\r' <"$work/msiexec.out"
 }
@@ -63,13 +64,13 @@ installed_versions() {
     END { flush() }' "$WINEPREFIX/system.reg"
 }
 path_entries() {
-  awk -F'"' '/^\[/ { environment = $0 ~ /^\[System\\\\CurrentControlSet\\\\Control\\\\Session Manager\\\\Environment\]/ }
+  awk -F'"' '/^\[/ { environment = index($0, "\\\\Session Manager\\\\Environment]") > 0 }
     environment && $2 == "PATH" { n = split($4, entries, ";")
       for (i = 1; i <= n; i++) if (entries[i] != "") print entries[i] }' "$WINEPREFIX/system.reg"
 }
 path_entries >"$work/path.before"
 
-msiexec /i "$(windows_path "$(msi first "$version")")" /qn >"$work/code"
+run_msiexec /i "$(windows_path "$(msi first "$version")")" /qn >"$work/code"
 expect_bytes "install $version" "0\n" "$work/code"
 (cd "$installed" && find . -type f | sed 's|^\./||' | sort) >"$work/files"
 windows_download_files | sort >"$work/files.expected"
@@ -90,7 +91,7 @@ wine_run "$work/version.out" cmd /c runwarden -version
 expect_status "runwarden -version from PATH" 0 $?
 expect_bytes "runwarden -version from PATH" "runwarden $version\r\n" "$work/version.out"
 
-msiexec /i "$(windows_path "$(msi "$higher" "$higher")")" /qn >"$work/code"
+run_msiexec /i "$(windows_path "$(msi "$higher" "$higher")")" /qn >"$work/code"
 expect_bytes "upgrade to $higher" "0\n" "$work/code"
 expect_file "upgrade: the program of $higher" "$work/build-$higher/runwarden.exe" \
   "$installed/runwarden.exe"
@@ -100,12 +101,12 @@ expect_bytes "upgrade: one product, $higher" "$higher\n" "$work/versions"
 path_entries >"$work/path"
 expect_file "upgrade: the program folder once on PATH" "$work/path.expected" "$work/path"
 
-msiexec /i "$(windows_path "$(msi "$lower" "$lower")")" /qn >"$work/code"
+run_msiexec /i "$(windows_path "$(msi "$lower" "$lower")")" /qn >"$work/code"
 expect_bytes "downgrade to $lower refused" "1603\n" "$work/code"
 expect_file "downgrade: the program of $higher kept" "$work/build-$higher/runwarden.exe" \
   "$installed/runwarden.exe"
 
-msiexec /x "$(windows_path "$(msi "$higher" "$higher")")" /qn >"$work/code"
+run_msiexec /x "$(windows_path "$(msi "$higher" "$higher")")" /qn >"$work/code"
 expect_bytes "removal" "0\n" "$work/code"
 [[ ! -e $installed ]]
 expect_status "removal: no program folder" 0 $?
