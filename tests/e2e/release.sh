@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # scripts/release, run twice on the commit checked out: the same bytes both times; the
 # files it names; a package lintian finds no error in; a zip whose runwarden.exe prints its
-# version under Wine and carries it in its version resource and manifest.
+# version under Wine and carries it in its version resource and manifest; an MSI of the
+# zip's files (tests/e2e/windows_installer.sh installs one under Wine).
 set -uo pipefail
 cd "$(dirname "$0")/../.."
 source tests/e2e/lib/common.sh
 source tests/e2e/lib/wine.sh
 require_built build/linux/runwarden
 for tool in zip unzip lintian dpkg-shlibdeps man x86_64-w64-mingw32-windres \
-  x86_64-w64-mingw32-objdump; do
+  x86_64-w64-mingw32-objdump wixl wixl-heat msibuild msiextract faketime uuidgen; do
   require_tool "$tool"
 done
 version=$(project_version build/linux)
@@ -26,7 +27,8 @@ dist=$work/first
 expect_status "SHA256SUMS holds the files' checksums" 0 $?
 awk '{ print $2 }' "$dist/SHA256SUMS" >"$work/names"
 expect_bytes "file names" \
-  "$name-windows-x64.zip\nrunwarden_${version}_amd64.deb\n$name.tar.gz\n" "$work/names"
+  "$name-windows-x64.zip\n$name-x64.msi\nrunwarden_${version}_amd64.deb\n$name.tar.gz\n" \
+  "$work/names"
 
 # The sources: the commit's files, no more, no fewer.
 tar -tzf "$dist/$name.tar.gz" | grep -v '/$' | sort >"$work/sources"
@@ -40,12 +42,12 @@ grep '^E:' "$work/lintian" >"$work/lintian.errors"
 expect_bytes "lintian errors" "" "$work/lintian.errors"
 
 unzip -Z1 "$dist/$name-windows-x64.zip" >"$work/zip"
-{
-  printf '%s\n' CHANGELOG.md LICENSE README.md runwarden.exe
-  (cd docs && ls *.md monitoring/*) | sed 's|^|docs/|'
-  echo docs/runwarden.txt
-} | sed "s|^|$name/|" | sort >"$work/zip.expected"
+windows_download_files | sed "s|^|$name/|" | sort >"$work/zip.expected"
 expect_file "files of the zip" "$work/zip.expected" "$work/zip"
+# The MSI installs the same files into the folder runwarden.
+msiextract -l "$dist/$name-x64.msi" | sort >"$work/msi"
+windows_download_files | sed 's|^|runwarden/|' | sort >"$work/msi.expected"
+expect_file "files of the MSI" "$work/msi.expected" "$work/msi"
 unzip -q "$dist/$name-windows-x64.zip" -d "$work/zip-tree"
 exe=$work/zip-tree/$name/runwarden.exe
 grep -q '^ *-version' "$work/zip-tree/$name/docs/runwarden.txt"

@@ -32,6 +32,14 @@ project_version() {
   sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$1/CMakeCache.txt"
 }
 
+# windows_download_files: the files of the Windows downloads (the zip and the MSI), one a
+# line, as paths inside their folder.
+windows_download_files() {
+  printf '%s\n' CHANGELOG.md LICENSE README.md runwarden.exe
+  (cd docs && ls *.md monitoring/*) | sed 's|^|docs/|'
+  echo docs/runwarden.txt
+}
+
 # expect_status NAME EXPECTED ACTUAL
 expect_status() {
   checks=$((checks + 1))

@@ -23,6 +23,13 @@ wine_start() {
   export WINEPREFIX WINEDEBUG=-all
   trap wine_stop EXIT
   timeout 120 "$WINE64" wineboot -i >/dev/null 2>&1
+  wine_restart
+}
+
+# wine_restart: ends every Wine process and the server, which saves the registry to the
+# prefix's files (system.reg, user.reg), and starts a fresh server, whose programs read the
+# system environment (PATH) anew.
+wine_restart() {
   "$WINESERVER" -k 2>/dev/null || true
   timeout 30 "$WINESERVER" -w
   "$WINESERVER" -p60
