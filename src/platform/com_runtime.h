@@ -84,6 +84,11 @@ class ITask : public CountedObject {
   // The next scheduled run in the addressed computer's local time (0), or a status of why
   // there is none (kDisabled, kNoValidTriggers, kEventTrigger, ...) with an all-zero record.
   virtual HResult GetNextRunTime(SystemTime* /*nextRun*/) { return kValueNotGiven; }
+  // Up to count of the last lines that the task's last run wrote, oldest first, in UTF-8
+  // (Linux: from the journal). Windows keeps no such lines for a task.
+  virtual HResult GetLastLogLines(std::uint32_t /*count*/, std::vector<std::string>* /*lines*/) {
+    return kValueNotGiven;
+  }
 
  protected:
   ~ITask() = default;

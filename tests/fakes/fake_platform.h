@@ -50,6 +50,7 @@ class FakeTask final : public FakeCounted<ITask> {
   HResult GetStatus(HResult* status) override;
   HResult GetFlags(std::uint32_t* flags) override;
   HResult GetNextRunTime(SystemTime* nextRun) override;
+  HResult GetLastLogLines(std::uint32_t count, std::vector<std::string>* lines) override;
 };
 
 class FakeScheduler final : public FakeCounted<ITaskScheduler> {
@@ -230,6 +231,8 @@ class FakePlatform final : public ComRuntime,
   double registeredNextRun = 0;
   std::int32_t missedRuns = 0;
   std::set<std::string> notGiven;
+  // The lines of a task's last run, by name; a task without an entry keeps none.
+  std::map<std::string, std::vector<std::string>> logLines;
   // Whether a state method gives its value; records the call.
   bool GivesValue(const std::string& method, const std::string& object);
   static constexpr HResult kFailure = static_cast<HResult>(0x80004005);

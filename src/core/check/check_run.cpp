@@ -132,6 +132,7 @@ CheckOutcome Judge(const std::vector<std::string>& arguments, Platform& platform
         CheckRules rules;
         Validate(settings, kind, rules, leadBytes, outcome.target);
         if (settings.Status != CheckStatus::Ok) return;
+        if (!ShowsLogLines(outcome.target.format)) rules.LastLogLines = 0;
         report.TaskName = settings.TaskName;
         if (limit != nullptr && settings.TimeoutSeconds > 0) {
           StartTimeLimit(settings, outcome.target, facts, platform, timeLimit);

@@ -79,6 +79,9 @@ CheckReport Utf8Report(const CheckReport& report, Utf8Texts& texts) {
                       : texts.FromWide(report.WideTaskName);
   utf8.Text = texts.FromAnsi(report.Text);
   utf8.LastRunText = texts.FromAnsi(report.LastRunText);
+  if (utf8.LogLines) {
+    for (std::string& line : *utf8.LogLines) line = ValidUtf8(line);  // already UTF-8
+  }
   for (CheckReport& task : utf8.Tasks) task = Utf8Report(task, texts);
   return utf8;
 }

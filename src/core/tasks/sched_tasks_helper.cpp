@@ -376,6 +376,12 @@ TaskRunState TSchedTasksHelper::RunState(const TaskValueRequest& request) {
   return {};
 }
 
+std::optional<std::vector<std::string>> TSchedTasksHelper::LastLogLines(std::uint32_t count) {
+  std::vector<std::string> lines;
+  if (!Task || Task.Get()->GetLastLogLines(count, &lines) != 0) return std::nullopt;
+  return lines;
+}
+
 std::uint32_t TSchedTasksHelper::LastExitCode() {
   if (RegisteredTask) return JudgedTaskResult(*RegisteredTask.Get());
   std::uint32_t exitCode = 0;

@@ -4,6 +4,7 @@
 // never raise here: Connect and OpenTask return false and leave the reason in ErrorText.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -85,6 +86,9 @@ class TSchedTasksHelper {
   // Requires a successful OpenTask. The values asked for, each with one call at most (see
   // ReadTaskRunState); none asked for, no call.
   TaskRunState RunState(const TaskValueRequest& request);
+  // Up to count of the last lines the task's last run wrote, where the scheduler keeps them
+  // (a 1.0 task object that gives them); none otherwise.
+  std::optional<std::vector<std::string>> LastLogLines(std::uint32_t count);
 
   const std::string& ErrorText() const { return errorText_; }
 

@@ -70,13 +70,14 @@ bool ParseSshDestination(std::string_view text, std::string_view defaultUser,
 }
 
 std::vector<std::string> SshArguments(const SshDestination& destination,
-                                      std::chrono::seconds connectTimeout) {
+                                      std::chrono::seconds connectTimeout,
+                                      std::string_view remoteCommand) {
   std::vector<std::string> arguments = {
       "ssh", "-xT", "-o", "BatchMode=yes", "-o",
       "ConnectTimeout=" + std::to_string(connectTimeout.count()), "-o", "LogLevel=ERROR"};
   if (!destination.user.empty()) arguments.insert(arguments.end(), {"-l", destination.user});
   if (!destination.port.empty()) arguments.insert(arguments.end(), {"-p", destination.port});
-  arguments.insert(arguments.end(), {"--", destination.host, "systemd-stdio-bridge"});
+  arguments.insert(arguments.end(), {"--", destination.host, std::string(remoteCommand)});
   return arguments;
 }
 

@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/linux/journal_linux.h"
 #include "platform/linux/real_platform_linux.h"
 #include "platform/linux/ssh_tunnel_linux.h"
 #include "platform/linux/systemd_bus_linux.h"
@@ -87,7 +88,9 @@ class SystemdScheduler final : public ITaskScheduler {
         deadline_(deadline),
         remoteLogin_(remoteLogin),
         checkDeadline_(checkDeadline),
-        values_(values) {}
+        values_(values) {
+    if (bus_ != nullptr) journal_ = NewLocalJournal();
+  }
   std::uint32_t AddRef() override { return ++count_; }
   std::uint32_t Release() override {
     const std::uint32_t left = --count_;
@@ -127,6 +130,7 @@ class SystemdScheduler final : public ITaskScheduler {
     bus_ = bus;
     tunnel_ = std::move(tunnel);
     deadline_ = deadline;
+    journal_ = NewRemoteJournal(destination, deadline);
     return 0;
   }
 
@@ -136,16 +140,16 @@ class SystemdScheduler final : public ITaskScheduler {
     const std::string unitName = UnitNameOfTask(Utf8FromUtf16(name));
     if (const auto listed = listedRuns_.find(unitName); listed != listedRuns_.end()) {
       if (listed->second.result != 0) return listed->second.result;
-      *item = NewSystemdTask(listed->second.record);
+      *item = NewSystemdTask(listed->second.record, journal_);
       return 0;
     }
     if (bus_ == nullptr) {  // never pointed at a computer: the local one is asked
       if (const HResult connected = ConnectLocal(); connected != 0) return connected;
     }
     RunRecord record;
-    const HResult read = ReadRunRecord(Manager(), unitName, values_, record);
+    const HResult read = ReadRunRecord(Manager(), unitName, values_, journal_.get(), record);
     if (read != 0) return read;
-    *item = NewSystemdTask(record);
+    *item = NewSystemdTask(record, journal_);
     return 0;
   }
 
@@ -162,7 +166,7 @@ class SystemdScheduler final : public ITaskScheduler {
         ListTaskUnits(Manager(), PatternGlobs(Utf8FromUtf16(pattern)), units, shownAs);
     if (listed != 0) return listed;
     std::vector<std::pair<std::string, std::string>> started;
-    ReadRunRecords(Manager(), units, values_, listedRuns_, started);
+    ReadRunRecords(Manager(), units, values_, journal_.get(), listedRuns_, started);
     std::vector<std::u16string> names;
     for (std::string unit : TaskNamesOf(units, started)) {
       if (const auto alias = shownAs.find(unit); alias != shownAs.end()) {
@@ -180,6 +184,7 @@ class SystemdScheduler final : public ITaskScheduler {
 
   HResult ConnectLocal() {
     deadline_ = ConnectionDeadline(kLocalCheckLimit, checkDeadline_);
+    journal_ = NewLocalJournal();
     return ConnectLocalManager(deadline_, &bus_);
   }
 
@@ -188,6 +193,7 @@ class SystemdScheduler final : public ITaskScheduler {
   void CloseConnection() {
     bus_ = sd_bus_close_unref(bus_);
     tunnel_.reset();
+    journal_.reset();
     listedRuns_.clear();
   }
 
@@ -213,6 +219,7 @@ class SystemdScheduler final : public ITaskScheduler {
   sd_bus* bus_;
   Deadline deadline_;                  // of the calls over bus_
   std::unique_ptr<SshTunnel> tunnel_;  // set while the bus reaches a remote computer
+  std::shared_ptr<UnitJournal> journal_;  // of the computer the bus reaches
   std::string remoteLogin_;
   Deadline checkDeadline_;
   TaskValueRequest values_;  // read of each task besides its last run
