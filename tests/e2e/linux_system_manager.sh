@@ -72,7 +72,7 @@ expect_status "remote: one login of monitor" $((logins + 1)) "$(sysbed_sshd_logi
 # The journal: the service's own output and the manager's messages, readable by root and
 # the systemd-journal group, not by another account.
 out=$(mktemp "$SYSBED_DIR/out.XXXXXX")
-sysbed_journal_sync
+sysbed_wait_logged out-fails -u rw-fails.service
 sysbed_journalctl -u rw-fails.service -o cat >"$out"
 expect_line "journal: the service's output" out-fails "$out"
 expect_line "journal: its exit" \
@@ -85,10 +85,12 @@ expect_bytes "journal: not read by another account" "" <(grep out-fails "$out")
 # A lingering user's manager on its private socket, running the user's units.
 sysbed_run test -S "/run/user/$rwsync_uid/systemd/private"
 expect_status "lingering user: the manager's private socket" 0 $?
+sysbed_run test -S "/run/user/$rwsync_uid/bus"
+expect_status "lingering user: the user's bus" 0 $?
 sysbed_user_systemctl rwsync start rw-user.service
 expect_status "lingering user: its unit ran" 0 "$(sysbed_user_systemctl rwsync show -P \
   ExecMainStatus rw-user.service)"
-sysbed_journal_sync
+sysbed_wait_logged out-user _UID="$rwsync_uid" _SYSTEMD_USER_UNIT=rw-user.service
 sysbed_journalctl _UID="$rwsync_uid" _SYSTEMD_USER_UNIT=rw-user.service + \
   _UID="$rwsync_uid" USER_UNIT=rw-user.service -o cat >"$out"
 expect_line "lingering user: its unit's output in the journal" out-user "$out"

@@ -159,7 +159,7 @@ sysbed_start() {
   ((SYSBED_LOGIND)) && pam="mount --bind $d/etc/pam.d /etc/pam.d &&"
   # /proc is the namespace's own; a boot id of this boot over the kernel's, as a container
   # manager gives one, so that the journal tells the boots apart.
-  setsid unshare --pid --fork --mount --uts --propagation private --mount-proc sh -c "
+  setsid unshare --pid --fork --kill-child --mount --uts --propagation private --mount-proc sh -c "
     set -e
     $enter_cgroups :
     mount -t tmpfs -o mode=755 tmpfs /run
@@ -226,9 +226,18 @@ sysbed_run_as() { sysbed_command "$1" && "${SYSBED_COMMAND[@]}" "${@:2}"; }
 sysbed_systemctl() { sysbed_run systemctl --no-pager "$@"; }
 sysbed_journalctl() { sysbed_run journalctl --no-pager "$@"; }
 
-# sysbed_journal_sync: journald has written everything logged so far (the services' output
-# comes on streams of its own and may otherwise lag behind the manager's messages).
-sysbed_journal_sync() { sysbed_run journalctl --sync; }
+# sysbed_wait_logged LINE JOURNALCTL_ARGS...: until `journalctl -o cat ARGS` shows LINE (a
+# whole line), at most 10 s. A service's output comes on a stream of its own and may be
+# written after the manager's messages about its end, even after `journalctl --sync`.
+sysbed_wait_logged() {
+  local _
+  for _ in $(seq 100); do
+    sysbed_journalctl -o cat "${@:2}" 2>/dev/null | grep -qxF -- "$1" && return 0
+    sleep 0.1
+  done
+  echo "FAIL: [$1] not logged (journalctl ${*:2})" >&2
+  return 1
+}
 
 # sysbed_show UNIT PROPERTY [SYSTEMCTL_OPTION...]: a property of a unit as the manager gives
 # it (e.g. with --timestamp=unix).
@@ -265,8 +274,10 @@ sysbed_wait_active() {
 # with `systemctl --force exit` (SIGTERM would make PID 1 execute itself anew). At most 10 s,
 # then SIGKILL.
 sysbed_stop_manager() {
-  [[ -n $SYSBED_PID ]] || return 0
-  if kill -0 "$SYSBED_PID" 2>/dev/null; then
+  [[ -n $SYSBED_UNSHARE_PID ]] || return 0
+  if [[ -z $SYSBED_PID ]]; then
+    kill -KILL "$SYSBED_UNSHARE_PID" 2>/dev/null  # a PID 1 that never came up: --kill-child
+  elif kill -0 "$SYSBED_PID" 2>/dev/null; then
     kill -CONT "$SYSBED_PID"  # in case a test stopped it
     timeout 5 nsenter -t "$SYSBED_PID" -m -p -- \
       systemctl stop systemd-journald.socket systemd-journald.service >/dev/null 2>&1
@@ -279,7 +290,8 @@ sysbed_stop_manager() {
     kill -KILL "$SYSBED_PID" 2>/dev/null
   fi
   wait "$SYSBED_UNSHARE_PID" 2>/dev/null
-  SYSBED_PID= SYSBED_UNSHARE_PID=
+  SYSBED_PID=
+  SYSBED_UNSHARE_PID=
 }
 
 # sysbed_reboot: a new PID 1 on the same machine (units, journal, /var/lib/systemd,

@@ -6,8 +6,8 @@
 # The bed's /etc/passwd, group and shadow are copies of the machine's in $SYSBED_DIR/etc,
 # bound over the originals inside the bed only; they are changed in place (never replaced),
 # so that the change shows through the binds at once. Homes are /home/NAME inside the bed.
-# A user manager reads only the user's own units (~/.config/systemd/user) and the basic
-# targets, not the machine's user units.
+# A user manager reads only the user's own units (~/.config/systemd/user), the basic targets
+# and the user's bus (dbus-user-session), not the machine's other user units.
 
 # sysbed_free_id FILE FIRST: the first numeric id from FIRST on that no line of FILE (passwd
 # or group) uses.
@@ -118,11 +118,14 @@ EOF
     "SYSTEMD_UNIT_PATH=$d/user-units/%i:$d/user-base:/run/user/%i/systemd/transient \
 SYSTEMD_GENERATOR_PATH=/nonexistent SYSTEMD_ENVIRONMENT_GENERATOR_PATH=/nonexistent" |
     sysbed_unit user@.service.d/runwarden-sysbed.conf
+  # The basic targets, and the user's bus (dbus-user-session), as a user manager has them.
   for unit in default.target basic.target paths.target sockets.target timers.target \
-    shutdown.target exit.target systemd-exit.service; do
-    cp "$SYSBED_USER_UNITS/$unit" "$d/user-base/" ||
+    shutdown.target exit.target systemd-exit.service session.slice dbus.socket dbus.service; do
+    cp "$SYSBED_USER_UNITS/$unit" "$d/user-base/" 2>/dev/null ||
       sysbed_unavailable "$unit missing in $SYSBED_USER_UNITS"
   done
+  mkdir -p "$d/user-base/sockets.target.wants"
+  ln -s ../dbus.socket "$d/user-base/sockets.target.wants/dbus.socket"
   cp -a /etc/pam.d "$d/etc/pam.d"
   [[ -e $d/etc/pam.d/systemd-user ]] || printf '%s\n' \
     'account required pam_unix.so' \
