@@ -6,10 +6,18 @@
 #
 #   source tests/e2e/lib/common.sh
 #   source tests/e2e/lib/system_manager.sh
-#   sysbed_init [--logind]          # temporary directory; everything stopped when the script ends
-#   sysbed_unit NAME <<EOF          # a unit file (also a drop-in: NAME.service.d/x.conf)
-#   sysbed_start                    # PID 1 up, bus and journal ready
-#   sysbed_run build/linux/runwarden -task:... # as root inside the namespaces
+#   sysbed_init [--logind]       # temporary directory; all stopped when the script ends
+#   sysbed_unit NAME <<EOF       # a unit file (also a drop-in: NAME.service.d/x.conf)
+#   sysbed_enable NAME...        # started at every boot
+#   sysbed_account NAME [GROUP...]  # an unprivileged account (system_manager_users.sh)
+#   sysbed_start                 # PID 1 up, bus and journal ready
+#   sysbed_run build/linux/runwarden -task:...     # as root inside the namespaces
+#   sysbed_run_as NAME COMMAND...                  # as an account
+#   sysbed_command [NAME]; expect_run ... "${SYSBED_COMMAND[@]}" build/linux/runwarden ...
+#   sysbed_systemctl ARGS, sysbed_journalctl ARGS, sysbed_show UNIT PROPERTY
+#   sysbed_wait_finished UNIT, sysbed_wait_active UNIT, sysbed_wait_logged LINE ARGS
+#   sysbed_reboot                # a new PID 1 and boot on the same machine
+#   sysbed_stop                  # also done by the exit trap
 #
 # The machine's state lives in $SYSBED_DIR and survives sysbed_reboot, which stops PID 1 and
 # boots a new one on the same units, persistent journal (/var/log/journal), /var/lib/systemd
@@ -146,7 +154,7 @@ EOF
 }
 
 # sysbed_start: boots PID 1 and waits until its start-up jobs are done (journal flushed to
-# /var/log/journal, bus up); at most 10 s.
+# /var/log/journal, bus up); at most 20 s.
 sysbed_start() {
   local d=$SYSBED_DIR cgroup_root enter_cgroups=
   SYSBED_BOOTS=$((SYSBED_BOOTS + 1))
@@ -174,15 +182,15 @@ sysbed_start() {
     mount --bind $d/home /home
     for f in passwd group shadow machine-id; do mount --bind $d/etc/\$f /etc/\$f; done
     $pam :
-    # Only the bed's units, and those of systemd-run, which must survive a daemon-reload.
     mount --bind $d/boot_id.$SYSBED_BOOTS /proc/sys/kernel/random/boot_id
+    # Only the bed's units, and those of systemd-run, which must survive a daemon-reload.
     exec env -i container=runwarden-sysbed SYSTEMD_UNIT_PATH=$d/units:/run/systemd/transient \
       SYSTEMD_GENERATOR_PATH=/nonexistent SYSTEMD_ENVIRONMENT_GENERATOR_PATH=/nonexistent \
       PATH=/usr/sbin:/usr/bin:/sbin:/bin /usr/lib/systemd/systemd --log-target=journal
   " </dev/null >>"$d/pid1.log" 2>&1 &
   SYSBED_UNSHARE_PID=$!
   local _ state=
-  for _ in $(seq 200); do
+  for _ in $(seq 400); do
     [[ -n $SYSBED_PID ]] || SYSBED_PID=$(pgrep -P "$SYSBED_UNSHARE_PID" -x systemd)
     if [[ -n $SYSBED_PID ]]; then
       [[ -n $SYSBED_PIDNS ]] || SYSBED_PIDNS=$(stat -Lc %i "/proc/$SYSBED_PID/ns/pid")
@@ -294,8 +302,10 @@ sysbed_stop_manager() {
   SYSBED_UNSHARE_PID=
 }
 
-# sysbed_reboot: a new PID 1 on the same machine (units, journal, /var/lib/systemd,
-# accounts); services started by hand (sshd) are not started again.
+# sysbed_reboot: a new PID 1 and boot id on the same machine (units, journal,
+# /var/lib/systemd, accounts). What sysbed_enable named starts again (so does the bed's
+# sshd), units started by hand do not; lingering users' managers come up after it returns
+# (sysbed_wait_user_manager).
 sysbed_reboot() {
   sysbed_stop_manager
   SYSBED_PIDNS=

@@ -13,7 +13,8 @@
 #   journal. With `sysbed_init --logind` it uses PAM, so that a login is a logind session
 #   as on a real host; otherwise not.
 # - "monitor" is an unprivileged account of the bed, a member of systemd-journal, that
-#   accepts root's key; sysbed_sshd_login adds other logins.
+#   accepts root's key; sysbed_sshd_login adds other logins (an account outside
+#   systemd-journal, or root itself: `sysbed_sshd_login root`).
 # - The client side is the bed's root: its home (/root inside the bed, $SYSBED_DIR/root
 #   outside) holds the key (~/.ssh/id_ed25519), known_hosts with the server's key for
 #   [127.0.0.1]:PORT, and an empty ~/.ssh/config for the test to write.
