@@ -89,6 +89,11 @@ void FakePlatform::SetCheckDeadline(std::chrono::steady_clock::time_point deadli
   calls.push_back("SetCheckDeadline(" + std::to_string(sinceEpoch.count()) + ")");
 }
 
+HResult FakePlatform::SetUserManager(std::string_view user) {
+  calls.push_back("SetUserManager(" + std::string(user) + ")");
+  return setUserManagerResult;
+}
+
 void FakePlatform::RequestTaskValues(const TaskValueRequest& values) {
   std::string asked;
   if (values.runningState) asked = "running";

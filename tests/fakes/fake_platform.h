@@ -167,6 +167,7 @@ class FakePlatform final : public ComRuntime,
   // --- scripted answers ---
   HResult coInitializeResult = 0;
   HResult coCreateInstanceResult = 0;
+  HResult setUserManagerResult = static_cast<HResult>(0x80004001);
   bool coCreateInstanceStoresObject = true;  // on a success code (0 or positive)
   HResult setTargetComputerResult = 0;
   HResult activateResult = 0;
@@ -287,6 +288,8 @@ class FakePlatform final : public ComRuntime,
   // StartDeadline's deadline is its limit.
   void SetCheckDeadline(std::chrono::steady_clock::time_point deadline) override;
   void RequestTaskValues(const TaskValueRequest& values) override;
+  // Recorded; answers setUserManagerResult (as Windows does, unless a row says otherwise).
+  HResult SetUserManager(std::string_view user) override;
   // --- WideText: bytes are taken as Latin-1 unless doubleByteCharacters knows them ---
   int MultiByteToWideChar(std::uint32_t codePage, std::uint32_t flags, const char* bytes,
                           int byteCount, char16_t* buffer, int capacity) override;

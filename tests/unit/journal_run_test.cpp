@@ -89,13 +89,22 @@ TEST(JournalRun, JsonLinesOfJournalctl) {
 }
 
 TEST(JournalRun, RemoteCommandQuotesTheUnit) {
-  EXPECT_EQ(RemoteJournalCommand("a'b.service", kSystemManagerFields),
+  EXPECT_EQ(RemoteJournalCommand("a'b.service", ""),
             "journalctl -q --no-pager -o json --output-fields=INVOCATION_ID,"
             "_SYSTEMD_INVOCATION_ID,MESSAGE_ID,EXIT_CODE,EXIT_STATUS,UNIT_RESULT,MESSAGE -r -n 60 "
-            "'UNIT=a'\\''b.service' '_PID=1'; echo; "
+            "'UNIT=a'\\''b.service' _PID=1; echo; "
             "journalctl -q --no-pager -o json --output-fields=INVOCATION_ID,"
             "_SYSTEMD_INVOCATION_ID,MESSAGE_ID,EXIT_CODE,EXIT_STATUS,UNIT_RESULT,MESSAGE -r -n 60 "
             "'_SYSTEMD_UNIT=a'\\''b.service'");
+}
+
+TEST(JournalRun, RemoteCommandOfAUsersUnitMatchesTheUsersNumber) {
+  const std::string command = RemoteJournalCommand("sync.service", "backup");
+  EXPECT_TRUE(command.starts_with("uid=$(id -u -- 'backup') || exit 67; journalctl ")) << command;
+  EXPECT_NE(command.find("--output-fields=USER_INVOCATION_ID,"), std::string::npos) << command;
+  EXPECT_NE(command.find(" 'USER_UNIT=sync.service' \"_UID=$uid\"; echo; "), std::string::npos)
+      << command;
+  EXPECT_TRUE(command.ends_with(" '_SYSTEMD_USER_UNIT=sync.service' \"_UID=$uid\"")) << command;
 }
 
 // A journal whose one run is given; counts its lookups.

@@ -83,6 +83,8 @@ class TSchedTasksHelper {
   // a task running now gives 0, one that has not run throws the never-ran EConvertError
   // of LastRunTime; every other value is the exit code.
   std::uint32_t LastExitCode();
+  // The result code of the last Connect: 0, or why it failed.
+  HResult ConnectResult() const { return connectResult_; }
   // Requires a successful OpenTask. The values asked for, each with one call at most (see
   // ReadTaskRunState); none asked for, no call.
   TaskRunState RunState(const TaskValueRequest& request);
@@ -114,6 +116,7 @@ class TSchedTasksHelper {
   CountedRef<IRegisteredTask> RegisteredTask;
   std::string host_;  // the computer that Scheduler addresses, for the 2.0 connection
   std::string errorText_;
+  HResult connectResult_ = 0;
 };
 
 }  // namespace runwarden

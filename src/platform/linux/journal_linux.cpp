@@ -14,6 +14,8 @@
 #include <array>
 #include <cerrno>
 
+#include "platform/linux/user_manager_linux.h"
+
 namespace runwarden {
 namespace {
 
@@ -32,6 +34,10 @@ std::vector<JournalEntry> Merged(std::vector<JournalEntry> entries, std::size_t 
 
 class LocalJournal final : public UnitJournal {
  public:
+  explicit LocalJournal(std::optional<uid_t> user)
+      : fields_(user ? kUserManagerFields : kSystemManagerFields),
+        manager_(user ? "_UID=" + std::to_string(*user) : "_PID=1"),
+        owner_(user ? manager_ : "") {}
   ~LocalJournal() override { sd_journal_close(journal_); }
   bool Cheap() const override { return true; }
 
@@ -39,59 +45,61 @@ class LocalJournal final : public UnitJournal {
   std::optional<JournalRun> Read(const std::string& unit) override {
     if (!opened_) {
       opened_ = true;
-      if (sd_journal_open(&journal_, SD_JOURNAL_LOCAL_ONLY | SD_JOURNAL_SYSTEM) < 0) {
-        journal_ = nullptr;
-      }
+      // A user's manager and units may log into the user's own journal files.
+      const int files = owner_.empty() ? SD_JOURNAL_SYSTEM : 0;
+      if (sd_journal_open(&journal_, SD_JOURNAL_LOCAL_ONLY | files) < 0) journal_ = nullptr;
     }
     if (journal_ == nullptr) return std::nullopt;
-    const JournalFields& fields = kSystemManagerFields;
     std::vector<JournalEntry> entries;
-    Lookup({std::string(fields.managerUnit) + "=" + unit, std::string(fields.managerMatch)},
-           entries);
+    Lookup({std::string(fields_.managerUnit) + "=" + unit, manager_}, entries);
     const std::size_t managerEntries = entries.size();
-    Lookup({std::string(fields.ownUnit) + "=" + unit}, entries);
+    Lookup({std::string(fields_.ownUnit) + "=" + unit, owner_}, entries);
     return LastRunOfEntries(Merged(std::move(entries), managerEntries));
   }
 
  private:
-  // Appends up to kEntriesPerLookup of the newest entries that match every one of matches.
+  // Appends up to kEntriesPerLookup of the newest entries that match every one of matches
+  // (an empty one stands for none).
   void Lookup(const std::vector<std::string>& matches, std::vector<JournalEntry>& entries) {
     sd_journal_flush_matches(journal_);
     for (const std::string& match : matches) {
-      if (sd_journal_add_match(journal_, match.data(), match.size()) < 0) return;
+      if (!match.empty() && sd_journal_add_match(journal_, match.data(), match.size()) < 0) return;
     }
     if (sd_journal_seek_tail(journal_) < 0) return;
-    static constexpr std::array<std::string_view, 7> kFieldNames = {
-        "INVOCATION_ID", "_SYSTEMD_INVOCATION_ID", "MESSAGE_ID", "EXIT_CODE",
-        "EXIT_STATUS",   "UNIT_RESULT",            "MESSAGE"};
+    const std::array<std::string_view, 7> names = {
+        fields_.managerInvocation, fields_.ownInvocation, "MESSAGE_ID", "EXIT_CODE",
+        "EXIT_STATUS", "UNIT_RESULT", "MESSAGE"};
     for (std::size_t n = 0; n < kEntriesPerLookup && sd_journal_previous(journal_) > 0; ++n) {
       JournalEntry& entry = entries.emplace_back();
       sd_journal_get_realtime_usec(journal_, &entry.realtime);
-      for (std::string_view name : kFieldNames) {
+      for (std::string_view name : names) {
         const void* data = nullptr;
         std::size_t length = 0;
         if (sd_journal_get_data(journal_, std::string(name).c_str(), &data, &length) < 0) continue;
         const std::string_view field(static_cast<const char*>(data), length);
-        KeepJournalField(name, std::string(field.substr(name.size() + 1)), kSystemManagerFields,
-                         entry);
+        KeepJournalField(name, std::string(field.substr(name.size() + 1)), fields_, entry);
       }
     }
   }
 
+  JournalFields fields_;
+  std::string manager_;  // the match of the manager's messages
+  std::string owner_;    // the match of the unit's own lines besides its name
   sd_journal* journal_ = nullptr;
   bool opened_ = false;
 };
 
 class RemoteJournal final : public UnitJournal {
  public:
-  RemoteJournal(const SshDestination& destination, std::chrono::steady_clock::time_point deadline)
-      : destination_(destination), deadline_(deadline) {}
+  RemoteJournal(const SshDestination& destination, std::chrono::steady_clock::time_point deadline,
+                std::string_view user)
+      : destination_(destination), deadline_(deadline), user_(user) {}
   bool Cheap() const override { return false; }
 
  protected:
   std::optional<JournalRun> Read(const std::string& unit) override {
-    const JournalFields& fields = kSystemManagerFields;
-    const std::string answer = Run(RemoteJournalCommand(unit, fields));
+    const JournalFields& fields = user_.empty() ? kSystemManagerFields : kUserManagerFields;
+    const std::string answer = Run(RemoteJournalCommand(unit, user_));
     // The answer holds the two lookups, an empty line between them.
     std::vector<JournalEntry> entries;
     std::optional<std::size_t> firstCount;
@@ -149,20 +157,8 @@ class RemoteJournal final : public UnitJournal {
 
   SshDestination destination_;
   std::chrono::steady_clock::time_point deadline_;
+  std::string user_;
 };
-
-// The text in single quotes for a POSIX shell.
-std::string ShellQuoted(std::string_view text) {
-  std::string quoted = "'";
-  for (char c : text) {
-    if (c == '\'') {
-      quoted += "'\\''";
-    } else {
-      quoted += c;
-    }
-  }
-  return quoted + "'";
-}
 
 }  // namespace
 
@@ -172,20 +168,29 @@ const std::optional<JournalRun>& UnitJournal::LastRun(const std::string& unit) {
   return runs_.emplace(unit, Read(unit)).first->second;
 }
 
-std::unique_ptr<UnitJournal> NewLocalJournal() { return std::make_unique<LocalJournal>(); }
-
-std::unique_ptr<UnitJournal> NewRemoteJournal(const SshDestination& destination,
-                                              std::chrono::steady_clock::time_point deadline) {
-  return std::make_unique<RemoteJournal>(destination, deadline);
+std::unique_ptr<UnitJournal> NewLocalJournal(std::optional<uid_t> user) {
+  return std::make_unique<LocalJournal>(user);
 }
 
-std::string RemoteJournalCommand(const std::string& unit, const JournalFields& fields) {
+std::unique_ptr<UnitJournal> NewRemoteJournal(const SshDestination& destination,
+                                              std::chrono::steady_clock::time_point deadline,
+                                              std::string_view user) {
+  return std::make_unique<RemoteJournal>(destination, deadline, user);
+}
+
+// A user's lookups match its number, read on the remote side.
+std::string RemoteJournalCommand(const std::string& unit, std::string_view user) {
+  const JournalFields& fields = user.empty() ? kSystemManagerFields : kUserManagerFields;
   const std::string lookup = "journalctl -q --no-pager -o json --output-fields=" +
                              JournalOutputFields(fields) + " -r -n " +
                              std::to_string(kEntriesPerLookup) + " ";
-  return lookup + ShellQuoted(std::string(fields.managerUnit) + "=" + unit) + " " +
-         ShellQuoted(fields.managerMatch) + "; echo; " + lookup +
-         ShellQuoted(std::string(fields.ownUnit) + "=" + unit);
+  const std::string manager = user.empty() ? "_PID=1" : "\"_UID=$uid\"";
+  const std::string owner = user.empty() ? "" : " \"_UID=$uid\"";
+  const std::string preamble =
+      user.empty() ? "" : "uid=$(id -u -- " + ShellQuoted(user) + ") || exit 67; ";
+  return preamble + lookup + ShellQuoted(std::string(fields.managerUnit) + "=" + unit) + " " +
+         manager + "; echo; " + lookup + ShellQuoted(std::string(fields.ownUnit) + "=" + unit) +
+         owner;
 }
 
 }  // namespace runwarden

@@ -20,14 +20,12 @@ struct JournalFields {
   std::string_view managerInvocation;  // its invocation
   std::string_view ownUnit;            // the unit whose process wrote a line
   std::string_view ownInvocation;
-  std::string_view managerMatch;  // the manager itself: field=value
 };
 
 inline constexpr JournalFields kSystemManagerFields{"UNIT", "INVOCATION_ID", "_SYSTEMD_UNIT",
-                                                    "_SYSTEMD_INVOCATION_ID", "_PID=1"};
-// A user's manager: its managerMatch is "_UID=" and the user's number, set where it is known.
+                                                    "_SYSTEMD_INVOCATION_ID"};
 inline constexpr JournalFields kUserManagerFields{"USER_UNIT", "USER_INVOCATION_ID",
-                                                  "_SYSTEMD_USER_UNIT", "_SYSTEMD_INVOCATION_ID", ""};
+                                                  "_SYSTEMD_USER_UNIT", "_SYSTEMD_INVOCATION_ID"};
 
 // The fields of one entry that the rules read.
 struct JournalEntry {
@@ -48,8 +46,9 @@ struct JournalRun {
 inline constexpr std::size_t kMostLogLines = 50;
 
 // The entries that ask a unit's last run of the journal: the newest of its manager's
-// messages about it (managerUnit=<unit> and managerMatch), and the newest lines of its own
-// processes (ownUnit=<unit>), each up to this many, merged newest first.
+// messages about it (managerUnit=<unit>, from the system manager's PID 1 or the user's
+// _UID), and the newest lines of its own processes (ownUnit=<unit>, a user's with its
+// _UID), each up to this many, merged newest first.
 inline constexpr std::size_t kEntriesPerLookup = 60;
 
 // The run of the newest invocation among entries given newest first: its start is its

@@ -54,6 +54,10 @@ class LinuxComRuntime final : public ComRuntime {
     checkDeadline_ = deadline;
   }
   void RequestTaskValues(const TaskValueRequest& values) override { values_ = values; }
+  HResult SetUserManager(std::string_view user) override {
+    userManager_ = user;
+    return 0;
+  }
 
  private:
   std::string remoteLogin_;  // the ssh login for a remote computer; empty: ssh's choice
@@ -61,6 +65,7 @@ class LinuxComRuntime final : public ComRuntime {
   std::chrono::steady_clock::time_point checkDeadline_ =
       std::chrono::steady_clock::time_point::max();  // none: each object's own limits
   TaskValueRequest values_;  // none: the last run and exit code alone
+  std::string userManager_;  // empty: the system manager
 };
 
 class LinuxWideText final : public WideText {

@@ -31,8 +31,9 @@ std::vector<std::string> SshArguments(const SshDestination& destination,
                                       std::chrono::seconds connectTimeout,
                                       std::string_view remoteCommand = "systemd-stdio-bridge");
 
-// Why a failed ssh ended, judged from its exit status and error output.
-enum class SshFailure { AccessDenied, Unreachable, Other };
+// Why a failed ssh ended, judged from its exit status and error output; NoSuchUser and
+// NoUserManager are the remote command's own statuses (user_manager_linux.h).
+enum class SshFailure { AccessDenied, Unreachable, NoSuchUser, NoUserManager, Other };
 SshFailure ClassifySshFailure(int exitStatus, std::string_view errorOutput);
 
 class SshTunnel {

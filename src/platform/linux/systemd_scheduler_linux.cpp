@@ -23,6 +23,7 @@
 #include "platform/linux/systemd_task_linux.h"
 #include "platform/linux/unit_listing_linux.h"
 #include "platform/linux/unit_run_record_linux.h"
+#include "platform/linux/user_manager_linux.h"
 
 namespace runwarden {
 namespace {
@@ -34,7 +35,7 @@ Deadline ConnectionDeadline(std::chrono::seconds limit, Deadline checkDeadline) 
 }
 
 // The local system manager's bus: DBUS_SYSTEM_BUS_ADDRESS, else the standard socket.
-HResult ConnectLocalManager(Deadline deadline, sd_bus** connection) {
+HResult ConnectSystemManager(Deadline deadline, sd_bus** connection) {
   sd_bus* bus = nullptr;
   int r = sd_bus_open_system(&bus);
   sd_bus_error error{};
@@ -47,6 +48,19 @@ HResult ConnectLocalManager(Deadline deadline, sd_bus** connection) {
   }
   *connection = bus;
   return 0;
+}
+
+// The local manager that user names (the system's when empty), and the journal of its units.
+HResult ConnectLocalManager(std::string_view user, Deadline deadline, sd_bus** connection,
+                            std::shared_ptr<UnitJournal>& journal) {
+  if (user.empty()) {
+    journal = NewLocalJournal();
+    return ConnectSystemManager(deadline, connection);
+  }
+  const std::optional<uid_t> uid = LocalUserId(user);
+  if (!uid) return kUnknownAccount;
+  journal = NewLocalJournal(*uid);
+  return ConnectUserManager(*uid, deadline, connection);
 }
 
 // The names of listed tasks, given out in their order.
@@ -82,15 +96,16 @@ class SystemdWorkItems final : public IEnumWorkItems {
 // that ssh ends by itself. Every call over a connection ends by its deadline.
 class SystemdScheduler final : public ITaskScheduler {
  public:
-  SystemdScheduler(sd_bus* bus, Deadline deadline, std::string_view remoteLogin,
-                   Deadline checkDeadline, const TaskValueRequest& values)
+  SystemdScheduler(sd_bus* bus, std::shared_ptr<UnitJournal> journal, Deadline deadline,
+                   const ManagerChoice& choice, Deadline checkDeadline,
+                   const TaskValueRequest& values)
       : bus_(bus),
         deadline_(deadline),
-        remoteLogin_(remoteLogin),
+        journal_(std::move(journal)),
+        remoteLogin_(choice.remoteLogin),
+        userManager_(choice.userManager),
         checkDeadline_(checkDeadline),
-        values_(values) {
-    if (bus_ != nullptr) journal_ = NewLocalJournal();
-  }
+        values_(values) {}
   std::uint32_t AddRef() override { return ++count_; }
   std::uint32_t Release() override {
     const std::uint32_t left = --count_;
@@ -106,7 +121,9 @@ class SystemdScheduler final : public ITaskScheduler {
 
     const Deadline deadline = ConnectionDeadline(kRemoteCheckLimit, checkDeadline_);
     auto tunnel = std::make_unique<SshTunnel>();
-    const int connection = tunnel->Start(SshArguments(destination, kSshConnectTimeout));
+    const int connection = tunnel->Start(SshArguments(
+        destination, kSshConnectTimeout,
+        userManager_.empty() ? "systemd-stdio-bridge" : RemoteUserBridgeCommand(userManager_)));
     if (connection < 0) return kFailure;  // no ssh to start
     sd_bus* bus = nullptr;
     int r = sd_bus_new(&bus);
@@ -130,7 +147,7 @@ class SystemdScheduler final : public ITaskScheduler {
     bus_ = bus;
     tunnel_ = std::move(tunnel);
     deadline_ = deadline;
-    journal_ = NewRemoteJournal(destination, deadline);
+    journal_ = NewRemoteJournal(destination, deadline, userManager_);
     return 0;
   }
 
@@ -184,8 +201,7 @@ class SystemdScheduler final : public ITaskScheduler {
 
   HResult ConnectLocal() {
     deadline_ = ConnectionDeadline(kLocalCheckLimit, checkDeadline_);
-    journal_ = NewLocalJournal();
-    return ConnectLocalManager(deadline_, &bus_);
+    return ConnectLocalManager(userManager_, deadline_, &bus_, journal_);
   }
 
   ManagerBus Manager() const { return {bus_, tunnel_ != nullptr, deadline_}; }
@@ -209,6 +225,10 @@ class SystemdScheduler final : public ITaskScheduler {
         return kAccessDenied;
       case SshFailure::Unreachable:
         return kHostUnreachable;
+      case SshFailure::NoSuchUser:
+        return kUnknownAccount;
+      case SshFailure::NoUserManager:
+        return kServiceNotRunning;
       case SshFailure::Other:
         break;
     }
@@ -221,6 +241,7 @@ class SystemdScheduler final : public ITaskScheduler {
   std::unique_ptr<SshTunnel> tunnel_;  // set while the bus reaches a remote computer
   std::shared_ptr<UnitJournal> journal_;  // of the computer the bus reaches
   std::string remoteLogin_;
+  std::string userManager_;  // empty: the system manager
   Deadline checkDeadline_;
   TaskValueRequest values_;  // read of each task besides its last run
   std::map<std::string, UnitRun> listedRuns_;  // of the units the last Enum listed
@@ -228,19 +249,19 @@ class SystemdScheduler final : public ITaskScheduler {
 
 }  // namespace
 
-HResult CreateSystemdScheduler(std::string_view remoteLogin, bool connectLocal,
+HResult CreateSystemdScheduler(const ManagerChoice& choice, bool connectLocal,
                                Deadline checkDeadline, const TaskValueRequest& values,
                                ITaskScheduler** object) {
   *object = nullptr;
   sd_bus* bus = nullptr;
+  std::shared_ptr<UnitJournal> journal;
   Deadline deadline = checkDeadline;
   if (connectLocal) {
     deadline = ConnectionDeadline(kLocalCheckLimit, checkDeadline);
-    if (const HResult connected = ConnectLocalManager(deadline, &bus); connected != 0) {
-      return connected;
-    }
+    const HResult connected = ConnectLocalManager(choice.userManager, deadline, &bus, journal);
+    if (connected != 0) return connected;
   }
-  *object = new SystemdScheduler(bus, deadline, remoteLogin, checkDeadline, values);
+  *object = new SystemdScheduler(bus, std::move(journal), deadline, choice, checkDeadline, values);
   return 0;
 }
 
