@@ -228,7 +228,7 @@ TEST(JsonForm, DocumentOfEachKindOfCheck) {
        "{\"status\":\"warning\",\"exit_status\":1,\"plugin_output\":\"TASK WARNING - Backup: "
        "12/7/26 2:00:00 am\",\"performance_data\":[\"age=4000s;3600;86400\",\"result=0\"]" +
            tail +
-           "\"task\":\"Backup\",\"host\":\"\",\"timeframe\":\"today\",\"tasks\":[{\"task\":"
+           "\"task\":\"Backup\",\"computer\":\"\",\"timeframe\":\"today\",\"tasks\":[{\"task\":"
            "\"Backup\",\"status\":\"warning\",\"last_run\":1796608800,\"last_run_text\":\"12/7/26 "
            "2:00:00 am\",\"exit_code\":0,\"text\":\"12/7/26 2:00:00 am\"}]}",
        0, "one task: its object; a warning is 0 as in the default form"},
@@ -236,13 +236,13 @@ TEST(JsonForm, DocumentOfEachKindOfCheck) {
        "{\"status\":\"unknown\",\"exit_status\":3,\"plugin_output\":\"TASK UNKNOWN - Backup: "
        "Invalid argument to date encode\",\"performance_data\":[]" +
            tail +
-           "\"task\":\"Backup\",\"host\":\"\",\"timeframe\":\"today\",\"tasks\":[{\"task\":"
+           "\"task\":\"Backup\",\"computer\":\"\",\"timeframe\":\"today\",\"tasks\":[{\"task\":"
            "\"Backup\",\"status\":\"unknown\",\"last_run_text\":\"\",\"text\":\"Invalid argument "
            "to date encode\"}]}",
        2, "never ran: no last_run, no exit_code"},
       {Made(CheckStatus::Unknown, "", "TimeFrame is required"), {"", "srv", "", false, std::nullopt},
        "{\"status\":\"unknown\",\"exit_status\":3,\"plugin_output\":\"TASK UNKNOWN - TimeFrame is "
-       "required\",\"performance_data\":[],\"task\":\"\",\"host\":\"srv\",\"timeframe\":\"\","
+       "required\",\"performance_data\":[],\"task\":\"\",\"computer\":\"srv\",\"timeframe\":\"\","
        "\"tasks\":[]}",
        2, "stopped before any task: no tasks"},
       {MixedPattern(), Facts("*"),
@@ -253,7 +253,7 @@ TEST(JsonForm, DocumentOfEachKindOfCheck) {
        "\"'a b next'=-30s\",\"'a b missed'=2\",\"'q\\\"uote\\\\back!bar line age'=36000s;;86400\","
        "\"'q\\\"uote\\\\back!bar line result'=4294967295\"]" +
            tail +
-           "\"task\":\"*\",\"host\":\"\",\"timeframe\":\"today\",\"tasks\":[{\"task\":\"a b\","
+           "\"task\":\"*\",\"computer\":\"\",\"timeframe\":\"today\",\"tasks\":[{\"task\":\"a b\","
            "\"status\":\"ok\",\"last_run\":1796608800,\"last_run_text\":\"12/7/26 2:00:00 am\","
            "\"exit_code\":0,\"text\":\"12/7/26 2:00:00 am\"},{\"task\":\"q\\\"uote\\\\back|bar\\n"
            "line\",\"status\":\"bad\",\"last_run\":1796608800,\"last_run_text\":\"12/7/26 2:00:00 "

@@ -97,7 +97,7 @@ std::string JsonDocument(const CheckReport& report, const CheckFacts& facts) {
       .Raw("performance_data", JsonArray(values))
       .Number("checked_at", facts.CheckedAtUnixTime)
       .Text("task", facts.TaskName)
-      .Text("host", facts.Host)
+      .Text("computer", facts.Host)
       .Text("timeframe", facts.TimeFrame)
       .Raw("tasks", JsonArray(tasks))
       .Close();
