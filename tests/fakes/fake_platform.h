@@ -152,6 +152,7 @@ class FakePlatform final : public ComRuntime,
   // Every byte written to standard output, line ends included. Write's complete lines go to
   // output as well, without their LF or CR LF.
   std::string written;
+  std::vector<std::string> errorLines;  // standard error, without line ends
   // The files that ReplaceFile wrote, by path, with their bytes.
   std::map<std::string, std::string> files;
   // Objects handed out and not yet released to a count of 0.
@@ -252,6 +253,7 @@ class FakePlatform final : public ComRuntime,
   bool localTimesConvert = true;  // LocalToUnixTime: local time + standardBias is UTC
   std::string_view lineEnd = "\r\n";  // the console's, as on Windows
   SystemErrorCode replaceFileResult = 0;  // ReplaceFile: 0 writes the file
+  SystemErrorCode writeResult = 0;        // Write: 0 writes the bytes, else nothing
   bool timeZoneReadable = true;
   std::int32_t standardBias = 0;
   LocaleId threadLocale = 0x0409;
@@ -275,6 +277,9 @@ class FakePlatform final : public ComRuntime,
   // watchdog has claimed it, written the timed-out output and ended the process (recorded
   // as "EndProcess(STATUS)").
   std::string watchdogFiresIn;
+  // The check's writing of the output it claimed does not end: the watchdog gives it up and
+  // ends the process with the unwritten status (recorded as "EndProcess(STATUS)").
+  bool writeHangs = false;
 
   // --- ComRuntime ---
   HResult CoInitialize() override;
@@ -322,7 +327,8 @@ class FakePlatform final : public ComRuntime,
   bool LocalToUnixTime(const SystemTime& local, std::int64_t* unixTime) override;
   void WriteLine(std::string_view line) override;
   void WriteCp437Line(std::string_view line) override;
-  void Write(std::string_view bytes) override;
+  SystemErrorCode Write(std::string_view bytes) override;
+  void WriteErrorLine(std::string_view line) override;
   std::string_view LineEnd() override;
   SystemErrorCode ReplaceFile(std::string_view path, std::string_view bytes) override;
 
@@ -338,9 +344,11 @@ class FakePlatform final : public ComRuntime,
   std::map<unsigned char, unsigned char> upperCase;
 
   // --- DeadlineTimer ---
-  TimePoint StartDeadline(std::chrono::seconds limit, std::function<int()> writeTimedOut) override;
+  TimePoint StartDeadline(std::chrono::seconds limit, int unwrittenStatus,
+                          std::function<int()> writeTimedOut) override;
   bool DeadlinePassed() override;
   bool ClaimOutput() override;
+  bool OutputWritten() override;
 
   // Units up to 0xFF as that byte (the fake's own conversion is Latin-1), others in UTF-8.
   static std::string Narrow(std::u16string_view text);
@@ -364,6 +372,7 @@ class FakePlatform final : public ComRuntime,
   Platform platform_;
   std::vector<std::unique_ptr<FakeObject>> objects_;
   std::function<int()> writeTimedOut_;
+  int unwrittenStatus_ = 0;
 };
 
 template <class Interface>

@@ -215,6 +215,33 @@ TEST(PrometheusForm, SeriesOfEachKindOfCheck) {
   }
 }
 
+// An Unknown check says why in a comment line before everything else, one line of UTF-8;
+// the series stay as they are.
+TEST(PrometheusForm, WhyACheckIsUnknown) {
+  const struct {
+    CheckReport report;
+    std::string comment;  // empty: none
+    const char* reason;
+  } cases[] = {
+      {Made(CheckStatus::Unknown, "", "TimeFrame is required"), "# unknown: TimeFrame is required",
+       "bad options"},
+      {Made(CheckStatus::Unknown, "B", "Cannot write output file \"a\nb\xFF\": x\r\ny"),
+       "# unknown: Cannot write output file \"a b\xEF\xBF\xBD\": x  y",
+       "line breaks become blanks, bytes that are no UTF-8 U+FFFD"},
+      {OneTask(NeverRan("B")), "# unknown: Invalid argument to date encode", "a task's Unknown"},
+      {Made(CheckStatus::Unknown, "B", ""), "", "no text, no comment"},
+      {OneTask(NotFound("B")), "", "Bad: the series say it"},
+  };
+  for (const auto& c : cases) {
+    const ReportOutput output = RenderReport(ReportFormat::Prometheus, c.report, Facts("B"));
+    CheckReport silent = c.report;
+    silent.Text.clear();
+    Lines expected = RenderReport(ReportFormat::Prometheus, silent, Facts("B")).lines;
+    if (!c.comment.empty()) expected.insert(expected.begin(), c.comment);
+    EXPECT_EQ(output.lines, expected) << c.reason;
+  }
+}
+
 TEST(JsonForm, DocumentOfEachKindOfCheck) {
   const std::string tail = ",\"checked_at\":1796644800,";
   const struct {
