@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/system_time.h"
+#include "platform/timer_schedule.h"
 
 namespace runwarden {
 
@@ -84,6 +85,11 @@ class ITask : public CountedObject {
   // The next scheduled run in the addressed computer's local time (0), or a status of why
   // there is none (kDisabled, kNoValidTriggers, kEventTrigger, ...) with an all-zero record.
   virtual HResult GetNextRunTime(SystemTime* /*nextRun*/) { return kValueNotGiven; }
+  // The timers that start the task (Linux): a timer's own schedule, a service's those of
+  // the timers that trigger it; none for a unit no timer starts. Read when asked for.
+  virtual HResult GetTimerSchedules(std::vector<TimerSchedule>* /*schedules*/) {
+    return kValueNotGiven;
+  }
 
  protected:
   ~ITask() = default;
