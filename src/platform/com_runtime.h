@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/system_time.h"
+#include "platform/timer_schedule.h"
 
 namespace runwarden {
 
@@ -87,6 +88,11 @@ class ITask : public CountedObject {
   // Up to count of the last lines that the task's last run wrote, oldest first, in UTF-8
   // (Linux: from the journal). Windows keeps no such lines for a task.
   virtual HResult GetLastLogLines(std::uint32_t /*count*/, std::vector<std::string>* /*lines*/) {
+    return kValueNotGiven;
+  }
+  // The timers that start the task (Linux): a timer's own schedule, a service's those of
+  // the timers that trigger it; none for a unit no timer starts. Read when asked for.
+  virtual HResult GetTimerSchedules(std::vector<TimerSchedule>* /*schedules*/) {
     return kValueNotGiven;
   }
 

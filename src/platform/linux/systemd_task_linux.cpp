@@ -15,8 +15,12 @@ namespace {
 
 class SystemdTask final : public ITask {
  public:
-  SystemdTask(const RunRecord& record, std::shared_ptr<UnitJournal> journal)
-      : record_(record), journal_(std::move(journal)) {}
+  SystemdTask(const RunRecord& record, std::string unitName, std::shared_ptr<UnitJournal> journal,
+              std::shared_ptr<TimerScheduleSource> schedules)
+      : record_(record),
+        unitName_(std::move(unitName)),
+        journal_(std::move(journal)),
+        schedules_(std::move(schedules)) {}
   std::uint32_t AddRef() override { return ++count_; }
   std::uint32_t Release() override {
     const std::uint32_t left = --count_;
@@ -60,18 +64,26 @@ class SystemdTask final : public ITask {
     lines->assign(run->lines.end() - static_cast<std::ptrdiff_t>(taken), run->lines.end());
     return 0;
   }
+  HResult GetTimerSchedules(std::vector<TimerSchedule>* schedules) override {
+    schedules->clear();
+    return schedules_ ? schedules_->Read(unitName_, *schedules) : kValueNotGiven;
+  }
 
  private:
   ~SystemdTask() = default;
   std::uint32_t count_ = 1;
   RunRecord record_;
+  std::string unitName_;
   std::shared_ptr<UnitJournal> journal_;
+  std::shared_ptr<TimerScheduleSource> schedules_;
 };
 
 }  // namespace
 
-ITask* NewSystemdTask(const RunRecord& record, std::shared_ptr<UnitJournal> journal) {
-  return new SystemdTask(record, std::move(journal));
+ITask* NewSystemdTask(const RunRecord& record, std::string unitName,
+                      std::shared_ptr<UnitJournal> journal,
+                      std::shared_ptr<TimerScheduleSource> schedules) {
+  return new SystemdTask(record, std::move(unitName), std::move(journal), std::move(schedules));
 }
 
 }  // namespace runwarden

@@ -3,9 +3,11 @@
 // answers of ITask, so that the core judges it as it judges a Windows task.
 
 #include <memory>
+#include <string>
 
 #include "platform/com_runtime.h"
 #include "platform/linux/journal_linux.h"
+#include "platform/linux/timer_schedule_linux.h"
 #include "platform/linux/unit_run_record_linux.h"
 
 namespace runwarden {
@@ -15,7 +17,10 @@ namespace runwarden {
 // one, else the schedule's status, else kReady; GetNextRunTime the next run in local time,
 // or the schedule's status with an all-zero record. A value the record does not hold is
 // not given (kValueNotGiven), a next run that is not known neither. GetLastLogLines gives
-// the lines of the service's last invocation in the journal, when there is one.
-ITask* NewSystemdTask(const RunRecord& record, std::shared_ptr<UnitJournal> journal);
+// the lines of the service's last invocation in the journal, when there is one;
+// GetTimerSchedules reads the unit's timers from schedules when it is called.
+ITask* NewSystemdTask(const RunRecord& record, std::string unitName,
+                      std::shared_ptr<UnitJournal> journal,
+                      std::shared_ptr<TimerScheduleSource> schedules);
 
 }  // namespace runwarden
