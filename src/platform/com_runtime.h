@@ -68,6 +68,9 @@ inline constexpr HResult kNoValidTriggers = 0x00041307;
 inline constexpr HResult kEventTrigger = 0x00041308;  // only triggers without a time
 }  // namespace sched_status
 
+// TASK_MAX_RUN_TIMES: the most starts that one 1.0 GetRunTimes call lists.
+inline constexpr std::uint16_t kMaxRunTimes = 1440;
+
 // TASK_FLAG_DISABLED of a 1.0 task's flags.
 inline constexpr std::uint32_t kTaskFlagDisabled = 0x4;
 
@@ -84,6 +87,15 @@ class ITask : public CountedObject {
   // The next scheduled run in the addressed computer's local time (0), or a status of why
   // there is none (kDisabled, kNoValidTriggers, kEventTrigger, ...) with an all-zero record.
   virtual HResult GetNextRunTime(SystemTime* /*nextRun*/) { return kValueNotGiven; }
+  // The starts that the schedule gives from begin (included) to end (excluded), both in
+  // the addressed computer's local time, earliest first: *count asks for 1 to
+  // kMaxRunTimes of them and receives how many came. 0 when that many came (there may be
+  // more), kFalse when fewer; a status (kDisabled, kNoValidTriggers, kEventTrigger) or a
+  // failure without any.
+  virtual HResult GetRunTimes(const SystemTime* /*begin*/, const SystemTime* /*end*/,
+                              std::uint16_t* /*count*/, std::vector<SystemTime>* /*runTimes*/) {
+    return kValueNotGiven;
+  }
 
  protected:
   ~ITask() = default;
@@ -143,6 +155,13 @@ class IRegisteredTask : public CountedObject {
   // A DATE as get_LastRunTime gives it; 0 when no run is scheduled.
   virtual HResult get_NextRunTime(double* /*nextRun*/) { return kValueNotGiven; }
   virtual HResult get_NumberOfMissedRuns(std::int32_t* /*missedRuns*/) { return kValueNotGiven; }
+  // The starts from start to end, in the addressed computer's local time, earliest first;
+  // *count asks for that many and receives how many came. 0 when they were all, kFalse
+  // when there were more.
+  virtual HResult GetRunTimes(const SystemTime* /*start*/, const SystemTime* /*end*/,
+                              std::uint32_t* /*count*/, std::vector<SystemTime>* /*runTimes*/) {
+    return kValueNotGiven;
+  }
 
  protected:
   ~IRegisteredTask() = default;

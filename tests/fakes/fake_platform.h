@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "fakes/fake_run_times.h"
 #include "platform/platform.h"
 
 namespace runwarden::testing {
@@ -50,6 +51,8 @@ class FakeTask final : public FakeCounted<ITask> {
   HResult GetStatus(HResult* status) override;
   HResult GetFlags(std::uint32_t* flags) override;
   HResult GetNextRunTime(SystemTime* nextRun) override;
+  HResult GetRunTimes(const SystemTime* begin, const SystemTime* end, std::uint16_t* count,
+                      std::vector<SystemTime>* runTimes) override;  // fake_run_times.cpp
 };
 
 class FakeScheduler final : public FakeCounted<ITaskScheduler> {
@@ -82,6 +85,8 @@ class FakeRegisteredTask final : public FakeCounted<IRegisteredTask> {
   HResult get_Enabled(bool* enabled) override;
   HResult get_NextRunTime(double* nextRun) override;
   HResult get_NumberOfMissedRuns(std::int32_t* missedRuns) override;
+  HResult GetRunTimes(const SystemTime* start, const SystemTime* end, std::uint32_t* count,
+                      std::vector<SystemTime>* runTimes) override;
   // The name inside its folder, as the per-task answers are keyed.
   std::string TaskName() const;
 };
@@ -229,7 +234,8 @@ class FakePlatform final : public ComRuntime,
   bool registeredEnabled = true;
   double registeredNextRun = 0;
   std::int32_t missedRuns = 0;
-  std::set<std::string> notGiven;
+  std::set<std::string> notGiven;  // "GetRunTimes" too
+  FakeRunTimes runTimes;
   // Whether a state method gives its value; records the call.
   bool GivesValue(const std::string& method, const std::string& object);
   static constexpr HResult kFailure = static_cast<HResult>(0x80004005);

@@ -23,19 +23,22 @@ struct CheckRules {
   std::int32_t WarnFrameMinutes = 0;  // as TimeFrameMinutes
   TimeFrameKind WarnFrameKind = TimeFrameKind::Today;
   bool CheckState = false;
+  std::int32_t GraceMinutes = 5;  // how late a run may start after its scheduled slot
 
   // What the rules read of each task beyond its last run and exit code.
   TaskValueRequest Request() const { return {MaxRunMinutes > 0, CheckState}; }
 };
 
-// Reads -okcodes:, -maxrun: and -warnframe: of the settings, in that order; an empty value
+// Reads -okcodes:, -maxrun:, -warnframe: and -grace: of the settings, in that order; an empty value
 // is a key not given. Each value that is not valid sets Status Unknown and its message,
 // which replaces the message before it:
 //   "Invalid exit code list specified" (see ParseExitCodeList),
 //   "Invalid max run time specified. Max run time should be a positive number of minutes"
 //   (an integer as ParseInteger reads it, the whole text, above 0),
 //   "Invalid warn frame specified. Warn frame should be minutes or a time frame keyword"
-//   (read as -timeframe: is, see ReadTimeFrame).
+//   (read as -timeframe: is, see ReadTimeFrame),
+//   "Invalid grace specified. Grace should be a non-negative number of minutes"
+//   (an integer as ParseInteger reads it, the whole text, 0 or above).
 void ReadCheckRules(CheckSettings& settings, CheckRules& rules);
 
 // The text after the last run that makes a task Bad by its run state, or none, for a task

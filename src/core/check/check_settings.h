@@ -38,6 +38,7 @@ struct CheckSettings {
   std::int32_t TimeoutSeconds = 0;  // TimeoutText once validated; 0: no limit
   bool ShowVersion = false;   // -version: print the version, nothing else
   std::string CredentialTarget;  // -cred: the stored credential that gives account and password
+  std::string GraceText;  // -grace: minutes a run may start after its scheduled slot
 };
 
 }  // namespace runwarden

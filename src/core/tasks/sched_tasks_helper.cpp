@@ -376,6 +376,12 @@ TaskRunState TSchedTasksHelper::RunState(const TaskValueRequest& request) {
   return {};
 }
 
+TaskDue TSchedTasksHelper::LatestStart(DateTime end) {
+  if (RegisteredTask) return LatestListedStart(*RegisteredTask.Get(), end);
+  if (Task) return LatestListedStart(*Task.Get(), end);
+  return {};
+}
+
 std::uint32_t TSchedTasksHelper::LastExitCode() {
   if (RegisteredTask) return JudgedTaskResult(*RegisteredTask.Get());
   std::uint32_t exitCode = 0;

@@ -12,6 +12,7 @@
 #include "core/calendar/date_time.h"
 #include "core/calendar/errors.h"
 #include "core/tasks/task_names.h"
+#include "core/tasks/scheduled_start.h"
 #include "core/tasks/task_run_state.h"
 #include "platform/com_runtime.h"
 #include "platform/wide_text.h"
@@ -85,6 +86,9 @@ class TSchedTasksHelper {
   // Requires a successful OpenTask. The values asked for, each with one call at most (see
   // ReadTaskRunState); none asked for, no call.
   TaskRunState RunState(const TaskValueRequest& request);
+  // Requires a successful OpenTask. The latest start that the task's schedule gave before
+  // end, the addressed computer's local time (see LatestListedStart).
+  TaskDue LatestStart(DateTime end);
 
   const std::string& ErrorText() const { return errorText_; }
 
