@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/system_time.h"
+#include "platform/timer_schedule.h"
 
 namespace runwarden {
 
@@ -94,6 +95,11 @@ class ITask : public CountedObject {
   // failure without any.
   virtual HResult GetRunTimes(const SystemTime* /*begin*/, const SystemTime* /*end*/,
                               std::uint16_t* /*count*/, std::vector<SystemTime>* /*runTimes*/) {
+    return kValueNotGiven;
+  }
+  // The timers that start the task (Linux): a timer's own schedule, a service's those of
+  // the timers that trigger it; none for a unit no timer starts. Read when asked for.
+  virtual HResult GetTimerSchedules(std::vector<TimerSchedule>* /*schedules*/) {
     return kValueNotGiven;
   }
 

@@ -2,6 +2,7 @@
 // The local time zone.
 
 #include <cstdint>
+#include <string_view>
 
 #include "platform/system_time.h"
 
@@ -17,6 +18,13 @@ class TimeZone {
   // by the zone's rules for that date, daylight saving included
   // (TzSpecificLocalTimeToSystemTime on Windows); false when it cannot be converted.
   virtual bool LocalToUnixTime(const SystemTime& local, std::int64_t* unixTime) = 0;
+  // The offset east of UTC, in seconds, that a zone of the tz database ("Europe/Berlin";
+  // "" for this process's own zone) has at a moment in seconds since 1970-01-01 00:00 UTC;
+  // false for a zone the system does not know. Windows has no such rules and answers false.
+  virtual bool ZoneOffsetAt(std::string_view /*zone*/, std::int64_t /*unixTime*/,
+                            std::int32_t* /*offsetSeconds*/) {
+    return false;
+  }
 };
 
 }  // namespace runwarden

@@ -64,5 +64,35 @@ TEST(LinuxTimeZone, StandardBiasInEverySeason) {
   }
 }
 
+// Named zones at a July and a January instant; the process's own zone and TZ untouched.
+TEST(LinuxTimeZone, OffsetsOfNamedZones) {
+  const ZoneScope scope("Asia/Tokyo");
+  const struct {
+    const char* zone;
+    bool known;
+    std::int32_t july, january;
+  } cases[] = {
+      {"Europe/Berlin", true, 7200, 3600},
+      {"Australia/Sydney", true, 36000, 39600},
+      {"America/Santiago", true, -14400, -10800},
+      {"UTC", true, 0, 0},
+      {"", true, 32400, 32400},  // the process's own
+      {"Nowhere/Zone", false, 0, 0},
+      {"../../etc/passwd", false, 0, 0},
+      {"/usr/share/zoneinfo/UTC", false, 0, 0},
+  };
+  LinuxTimeZone zones;
+  for (const auto& c : cases) {
+    std::int32_t july = 1, january = 1;
+    EXPECT_EQ(zones.ZoneOffsetAt(c.zone, 1'783'000'000, &july), c.known) << c.zone;
+    EXPECT_EQ(zones.ZoneOffsetAt(c.zone, 1'767'225'600, &january), c.known) << c.zone;
+    if (c.known) {
+      EXPECT_EQ(july, c.july) << c.zone;
+      EXPECT_EQ(january, c.january) << c.zone;
+    }
+    EXPECT_STREQ(std::getenv("TZ"), "Asia/Tokyo") << c.zone;
+  }
+}
+
 }  // namespace
 }  // namespace runwarden

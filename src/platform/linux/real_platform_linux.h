@@ -27,6 +27,10 @@ class LinuxTimeZone final : public TimeZone {
  public:
   bool GetStandardBias(std::int32_t* biasMinutes) override;
   bool LocalToUnixTime(const SystemTime& local, std::int64_t* unixTime) override;
+  // A named zone by its file of the tz database (TZDIR, else /usr/share/zoneinfo), read by
+  // the C library under TZ for the one call, TZ put back after it.
+  bool ZoneOffsetAt(std::string_view zone, std::int64_t unixTime,
+                    std::int32_t* offsetSeconds) override;
 };
 
 class LinuxConsole final : public Console {

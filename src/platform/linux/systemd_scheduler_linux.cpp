@@ -20,6 +20,7 @@
 #include "platform/linux/ssh_tunnel_linux.h"
 #include "platform/linux/systemd_bus_linux.h"
 #include "platform/linux/systemd_task_linux.h"
+#include "platform/linux/timer_schedule_linux.h"
 #include "platform/linux/unit_listing_linux.h"
 #include "platform/linux/unit_run_record_linux.h"
 
@@ -136,7 +137,7 @@ class SystemdScheduler final : public ITaskScheduler {
     const std::string unitName = UnitNameOfTask(Utf8FromUtf16(name));
     if (const auto listed = listedRuns_.find(unitName); listed != listedRuns_.end()) {
       if (listed->second.result != 0) return listed->second.result;
-      *item = NewSystemdTask(listed->second.record);
+      *item = NewSystemdTask(listed->second.record, unitName, Schedules());
       return 0;
     }
     if (bus_ == nullptr) {  // never pointed at a computer: the local one is asked
@@ -145,7 +146,7 @@ class SystemdScheduler final : public ITaskScheduler {
     RunRecord record;
     const HResult read = ReadRunRecord(Manager(), unitName, values_, record);
     if (read != 0) return read;
-    *item = NewSystemdTask(record);
+    *item = NewSystemdTask(record, unitName, Schedules());
     return 0;
   }
 
@@ -185,7 +186,14 @@ class SystemdScheduler final : public ITaskScheduler {
 
   ManagerBus Manager() const { return {bus_, tunnel_ != nullptr, deadline_}; }
 
+  // The timer data of the connection's units, read only when a task is asked for it.
+  std::shared_ptr<TimerScheduleSource> Schedules() {
+    if (!schedules_) schedules_ = std::make_shared<TimerScheduleSource>(Manager());
+    return schedules_;
+  }
+
   void CloseConnection() {
+    schedules_.reset();
     bus_ = sd_bus_close_unref(bus_);
     tunnel_.reset();
     listedRuns_.clear();
@@ -217,6 +225,7 @@ class SystemdScheduler final : public ITaskScheduler {
   Deadline checkDeadline_;
   TaskValueRequest values_;  // read of each task besides its last run
   std::map<std::string, UnitRun> listedRuns_;  // of the units the last Enum listed
+  std::shared_ptr<TimerScheduleSource> schedules_;  // of bus_
 };
 
 }  // namespace

@@ -5,6 +5,8 @@
 
 #include "platform/linux/systemd_task_linux.h"
 
+#include <utility>
+
 #include "platform/linux/systemd_bus_linux.h"
 
 namespace runwarden {
@@ -12,7 +14,9 @@ namespace {
 
 class SystemdTask final : public ITask {
  public:
-  explicit SystemdTask(const RunRecord& record) : record_(record) {}
+  SystemdTask(const RunRecord& record, std::string unitName,
+              std::shared_ptr<TimerScheduleSource> schedules)
+      : record_(record), unitName_(std::move(unitName)), schedules_(std::move(schedules)) {}
   std::uint32_t AddRef() override { return ++count_; }
   std::uint32_t Release() override {
     const std::uint32_t left = --count_;
@@ -47,15 +51,24 @@ class SystemdTask final : public ITask {
     *nextRun = LocalSystemTimeOfMicroseconds(record_.schedule->nextRun);
     return 0;
   }
+  HResult GetTimerSchedules(std::vector<TimerSchedule>* schedules) override {
+    schedules->clear();
+    return schedules_ ? schedules_->Read(unitName_, *schedules) : kValueNotGiven;
+  }
 
  private:
   ~SystemdTask() = default;
   std::uint32_t count_ = 1;
   RunRecord record_;
+  std::string unitName_;
+  std::shared_ptr<TimerScheduleSource> schedules_;
 };
 
 }  // namespace
 
-ITask* NewSystemdTask(const RunRecord& record) { return new SystemdTask(record); }
+ITask* NewSystemdTask(const RunRecord& record, std::string unitName,
+                      std::shared_ptr<TimerScheduleSource> schedules) {
+  return new SystemdTask(record, std::move(unitName), std::move(schedules));
+}
 
 }  // namespace runwarden

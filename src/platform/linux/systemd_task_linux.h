@@ -2,7 +2,11 @@
 // A systemd unit as a Task Scheduler 1.0 task: the record read of it, given out in the
 // answers of ITask, so that the core judges it as it judges a Windows task.
 
+#include <memory>
+#include <string>
+
 #include "platform/com_runtime.h"
+#include "platform/linux/timer_schedule_linux.h"
 #include "platform/linux/unit_run_record_linux.h"
 
 namespace runwarden {
@@ -11,7 +15,9 @@ namespace runwarden {
 // status kTaskHasNotRun for a unit that never ran); GetStatus gives kRunning for a running
 // one, else the schedule's status, else kReady; GetNextRunTime the next run in local time,
 // or the schedule's status with an all-zero record. A value the record does not hold is
-// not given (kValueNotGiven), a next run that is not known neither.
-ITask* NewSystemdTask(const RunRecord& record);
+// not given (kValueNotGiven), a next run that is not known neither. GetTimerSchedules reads
+// the unit's timers from schedules when it is called.
+ITask* NewSystemdTask(const RunRecord& record, std::string unitName,
+                      std::shared_ptr<TimerScheduleSource> schedules);
 
 }  // namespace runwarden
