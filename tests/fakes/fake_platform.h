@@ -53,6 +53,7 @@ class FakeTask final : public FakeCounted<ITask> {
   HResult GetNextRunTime(SystemTime* nextRun) override;
   HResult GetRunTimes(const SystemTime* begin, const SystemTime* end, std::uint16_t* count,
                       std::vector<SystemTime>* runTimes) override;  // fake_run_times.cpp
+  HResult GetTimerSchedules(std::vector<TimerSchedule>* schedules) override;
 };
 
 class FakeScheduler final : public FakeCounted<ITaskScheduler> {
@@ -320,6 +321,8 @@ class FakePlatform final : public ComRuntime,
   std::int64_t GetUnixTime() override;
   bool GetStandardBias(std::int32_t* biasMinutes) override;
   bool LocalToUnixTime(const SystemTime& local, std::int64_t* unixTime) override;
+  // "" as standardBias says, "UTC" without offset, no other zone.
+  bool ZoneOffsetAt(std::string_view zone, std::int64_t unixTime, std::int32_t* offset) override;
   void WriteLine(std::string_view line) override;
   void WriteCp437Line(std::string_view line) override;
   void Write(std::string_view bytes) override;

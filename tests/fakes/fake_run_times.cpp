@@ -71,4 +71,18 @@ HResult FakeRegisteredTask::GetRunTimes(const SystemTime* start, const SystemTim
   return FakeListRunTimes(fake_, name_, TaskName(), start, end, wanted, runTimes, false);
 }
 
+HResult FakeTask::GetTimerSchedules(std::vector<TimerSchedule>* schedules) {
+  fake_.calls.push_back("GetTimerSchedules(" + name_ + ")");
+  const auto timers = fake_.runTimes.taskTimers.find(name_);
+  if (timers == fake_.runTimes.taskTimers.end()) return kValueNotGiven;
+  *schedules = timers->second;
+  return fake_.runTimes.timersAnswer;
+}
+
+bool FakePlatform::ZoneOffsetAt(std::string_view zone, std::int64_t, std::int32_t* offset) {
+  if (!zone.empty() && zone != "UTC") return false;
+  *offset = zone.empty() ? -standardBias * 60 : 0;
+  return true;
+}
+
 }  // namespace runwarden::testing

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/com_runtime.h"
+#include "platform/timer_schedule.h"
 
 namespace runwarden::testing {
 
@@ -18,6 +19,10 @@ struct FakeRunTimes {
   std::vector<SystemTime> starts;  // of every task without starts of its own
   std::map<std::string, std::vector<SystemTime>> taskStarts;  // by task name
   HResult answer = 0;  // any other: this answer, without a start (a status or a failure)
+  // The timers that start a 1.0 task, by its name (Linux), recorded as
+  // "GetTimerSchedules(NAME)"; a task not named here answers kValueNotGiven.
+  std::map<std::string, std::vector<TimerSchedule>> taskTimers;
+  HResult timersAnswer = 0;
 };
 
 std::string RecordedTime(const SystemTime& time);

@@ -88,6 +88,43 @@ TEST(CheckSchedule, VerdictsThroughEitherInterface) {
   }
 }
 
+// A unit that timers start (Linux): S from their settings, the run-time list never asked.
+TEST(CheckSchedule, TimersGiveTheStartOfUnits) {
+  const auto timers = [](std::vector<std::string> calendar, HResult answer = 0) {
+    return [calendar, answer](FakePlatform& f) {
+      TimerSchedule timer;
+      timer.timer = "backup.timer";
+      timer.calendar = calendar;
+      f.runTimes.taskTimers = {{"Backup", calendar.empty() ? std::vector<TimerSchedule>{}
+                                                           : std::vector<TimerSchedule>{timer}}};
+      f.runTimes.timersAnswer = answer;
+    };
+  };
+  const struct {
+    Arguments extra;
+    Scenario setup;
+    std::string line;
+  } cases[] = {
+      {{}, timers({"*-*-* 02:00:00"}), Ok(kTwo)},
+      {{}, timers({"*-*-* 11:00:00"}), Bad(kTwo + " Missed : " + kEleven)},
+      {{"-grace:61"}, timers({"*-*-* 11:00:00"}), Ok(kTwo)},
+      {{"-remotegmt:-60"}, timers({"*-*-* 11:00:00"}),
+       Bad("12/7/26 3:00:00 am Missed : 12/7/26 12:00:00 pm")},
+      {{}, timers({"2099-01-01 00:00:00"}), Ok(kTwo + " Not yet due")},
+      {{}, timers({}), Unknown("The task has no time schedule")},
+      {{}, timers({"*-*-* 11:00:00 Nowhere/Zone"}),
+       Unknown("Cannot read the time schedule of task \"Backup\"")},
+      {{}, timers({"*-*-* 11:00:00"}, static_cast<HResult>(0x80004005)),
+       Unknown("Cannot list run times of task \"Backup\"; Error Code: 80004005")},
+  };
+  for (const auto& c : cases) {
+    const Verdict run(With({kV1Task, "-timeframe:schedule"}, c.extra), c.setup);
+    EXPECT_EQ(run.line, c.line) << c.setup.target_type().name() << " " << c.line;
+    EXPECT_EQ(CountOf(run.fake.calls, "GetTimerSchedules(Backup)"), 1) << c.line;
+    EXPECT_EQ(CountOf(run.fake.calls, "GetRunTimes"), 0) << c.line;
+  }
+}
+
 TEST(CheckSchedule, RangesAskedAndFailures) {
   const Verdict first({kV1Task, "-timeframe:schedule"}, Starts({}));
   const Calls expected{

@@ -36,10 +36,14 @@ constexpr std::string_view kNotYetDue = "Not yet due";
 
 TaskDue TaskJudge::ReadDue(TSchedTasksHelper& helper, DateTime now, CheckReport& report) {
   // The range ends at now minus the grace on the addressed computer's clock.
-  const double graceDays = rules_.GraceMinutes * 60.0 / 86400.0;
-  TaskDue due = helper.LatestStart(now - settings_.TimeShift - graceDays);
+  const std::int64_t graceSeconds = std::int64_t{rules_.GraceMinutes} * 60;
+  TaskDue due = helper.LatestStart(
+      now - settings_.TimeShift - static_cast<double>(graceSeconds) / 86400.0,
+      platform_.clock.GetUnixTime() * 1'000'000, graceSeconds * 1'000'000, platform_.timeZone);
   switch (due.kind) {
     case TaskDue::Kind::NoTimeSchedule: throw Exception("The task has no time schedule");
+    case TaskDue::Kind::Unreadable:
+      throw Exception("Cannot read the time schedule of task \"" + report.TaskName + "\"");
     case TaskDue::Kind::NotListed:
       throw Exception("Cannot list run times of task \"" + report.TaskName + "\"; Error Code: " +
                       HexText(static_cast<std::uint32_t>(due.failure), 8));

@@ -376,10 +376,15 @@ TaskRunState TSchedTasksHelper::RunState(const TaskValueRequest& request) {
   return {};
 }
 
-TaskDue TSchedTasksHelper::LatestStart(DateTime end) {
-  if (RegisteredTask) return LatestListedStart(*RegisteredTask.Get(), end);
-  if (Task) return LatestListedStart(*Task.Get(), end);
-  return {};
+TaskDue TSchedTasksHelper::LatestStart(DateTime listEnd, std::int64_t nowUsec,
+                                       std::int64_t graceUsec, TimeZone& zones) {
+  if (RegisteredTask) return LatestListedStart(*RegisteredTask.Get(), listEnd);
+  if (!Task) return {};
+  std::vector<TimerSchedule> timers;
+  const HResult read = Task.Get()->GetTimerSchedules(&timers);
+  if (read == kValueNotGiven) return LatestListedStart(*Task.Get(), listEnd);
+  if (read != 0) return {TaskDue::Kind::NotListed, 0, read};
+  return LatestTimerDue(timers, nowUsec, graceUsec, zones);
 }
 
 std::uint32_t TSchedTasksHelper::LastExitCode() {

@@ -86,9 +86,13 @@ class TSchedTasksHelper {
   // Requires a successful OpenTask. The values asked for, each with one call at most (see
   // ReadTaskRunState); none asked for, no call.
   TaskRunState RunState(const TaskValueRequest& request);
-  // Requires a successful OpenTask. The latest start that the task's schedule gave before
-  // end, the addressed computer's local time (see LatestListedStart).
-  TaskDue LatestStart(DateTime end);
+  // Requires a successful OpenTask. The latest start that the task's schedule gave: of a
+  // task that timers start (GetTimerSchedules), at or before nowUsec less graceUsec (see
+  // LatestTimerDue); else as the scheduler lists its starts before listEnd, the addressed
+  // computer's local time (see LatestListedStart). A failure to read the timers is
+  // NotListed.
+  TaskDue LatestStart(DateTime listEnd, std::int64_t nowUsec, std::int64_t graceUsec,
+                      TimeZone& zones);
 
   const std::string& ErrorText() const { return errorText_; }
 

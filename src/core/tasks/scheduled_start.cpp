@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "core/calendar/errors.h"
+#include "core/tasks/timer_start.h"
 
 namespace runwarden {
 namespace {
@@ -47,6 +48,26 @@ TaskDue LatestListedStart(const RunTimeList& list, std::uint32_t pageSize, DateT
     if (latest) return {TaskDue::Kind::Start, *latest, 0};
   }
   return {};
+}
+
+TaskDue LatestTimerDue(std::span<const TimerSchedule> timers, std::int64_t nowUsec,
+                       std::int64_t graceUsec, TimeZone& zones) {
+  const ScheduledStart start = LatestTimerStart(timers, nowUsec, graceUsec, zones);
+  switch (start.kind) {
+    case ScheduledStart::Kind::kNotYetDue: return {};
+    case ScheduledStart::Kind::kNoTimeSchedule: return {TaskDue::Kind::NoTimeSchedule, 0, 0};
+    case ScheduledStart::Kind::kUnreadable: return {TaskDue::Kind::Unreadable, 0, 0};
+    case ScheduledStart::Kind::kStart: break;
+  }
+  // Whole milliseconds, as a unit's last run is given.
+  const std::int64_t milliseconds = start.unixUsec / 1000 - (start.unixUsec % 1000 < 0 ? 1 : 0);
+  std::int32_t offset = 0;  // seconds east of UTC
+  if (!zones.ZoneOffsetAt("", milliseconds / 1000, &offset)) {
+    return {TaskDue::Kind::Unreadable, 0, 0};
+  }
+  constexpr double kUnixEpoch = 25569;  // 1 January 1970 as a DateTime
+  const double local = static_cast<double>(milliseconds + std::int64_t{offset} * 1000);
+  return {TaskDue::Kind::Start, kUnixEpoch + local / kMillisecondsPerDay, 0};
 }
 
 TaskDue LatestListedStart(ITask& task, DateTime end) {

@@ -1,13 +1,17 @@
 #pragma once
-// The latest start that a task's time-based schedule gave before a moment, as the
-// scheduler lists its run times (Task Scheduler 1.0 and 2.0 GetRunTimes).
+// The latest start that a task's time-based schedule gave before a moment: as the
+// scheduler lists its run times (Task Scheduler 1.0 and 2.0 GetRunTimes), or from the
+// timers that start it (Linux).
 
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <vector>
 
 #include "core/calendar/date_time.h"
 #include "platform/com_runtime.h"
+#include "platform/time_zone.h"
+#include "platform/timer_schedule.h"
 
 namespace runwarden {
 
@@ -17,9 +21,10 @@ struct TaskDue {
     NotYetDue,       // the schedule gave no start yet
     NoTimeSchedule,  // only triggers without a time (boot, logon, event, idle)
     NotListed,       // the scheduler could not list the starts: failure says why
+    Unreadable,      // a timer's calendar specification or zone cannot be read
   };
   Kind kind = Kind::NotYetDue;
-  DateTime start = 0;   // the addressed computer's local time
+  DateTime start = 0;   // the addressed computer's local time (Linux: the checking one's)
   HResult failure = 0;  // NotListed: the scheduler's answer
 };
 
@@ -41,6 +46,11 @@ inline constexpr int kDuePagesPerRange = 16;
 // answer) NotListed; no start within the widest range NotYetDue (a disabled 1.0 task,
 // whose list is empty, too). Starts outside the range asked for are not taken.
 TaskDue LatestListedStart(const RunTimeList& list, std::uint32_t pageSize, DateTime end);
+
+// The latest start of LatestTimerStart in the checking computer's local time, as a unit's
+// last run is given; Unreadable where that time has no local form.
+TaskDue LatestTimerDue(std::span<const TimerSchedule> timers, std::int64_t nowUsec,
+                       std::int64_t graceUsec, TimeZone& zones);
 
 // The same through a 1.0 task (kMaxRunTimes at a time) and a 2.0 task.
 TaskDue LatestListedStart(ITask& task, DateTime end);

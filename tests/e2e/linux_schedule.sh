@@ -1,0 +1,97 @@
+#!/usr/bin/env bash
+# -timeframe:schedule and -grace: against the private systemd manager: a timer every 20
+# seconds whose service ran (Ok), one whose slot passed without a run (Bad with
+# " Missed : "), one due only in 2099 (Not yet due), a plain service (no time schedule), a
+# calendar specification with a zone, a pattern over them, -grace: moving the verdict and
+# the values of S in the plugins' form, JSON and Prometheus.
+set -uo pipefail
+cd "$(dirname "$0")/../.."
+source tests/e2e/lib/common.sh
+source tests/e2e/lib/systemd.sh
+testbed_enter "$@"
+require_built build/linux/runwarden
+require_tool promtool
+export TZ=UTC
+
+flag=$TESTBED_DIR/may-run
+every20() { printf '[Timer]\nOnCalendar=*:*:0/20\nAccuracySec=1ms\n' | testbed_unit "$1"; }
+every20 rw-s20.timer
+testbed_oneshot rw-s20.service /bin/true
+every20 rw-miss.timer
+printf '[Unit]\nConditionPathExists=%s\n[Service]\nType=oneshot\nExecStart=/bin/true\n' \
+  "$flag" | testbed_unit rw-miss.service
+testbed_idle_timer rw-2099.timer
+testbed_oneshot rw-2099.service /bin/true
+printf '[Timer]\nOnCalendar=*-*-* 00:00:00 Pacific/Kiritimati\n' | testbed_unit rw-zone.timer
+testbed_oneshot rw-zone.service /bin/true
+printf '[Service]\nType=oneshot\nRemainAfterExit=yes\nExecStart=/bin/true\n' |
+  testbed_unit rw-plain.service
+testbed_start
+touch "$flag"
+tb_systemctl start rw-s20.timer rw-miss.timer rw-2099.timer rw-zone.timer rw-plain.service
+# Both 20-second timers have run their service once; then rw-miss may not run any more
+# and its next slot passes.
+both_ran() {
+  [[ $(testbed_last_start rw-s20.service) != 0 && $(testbed_last_start rw-miss.service) != 0 ]]
+}
+wait_until both_ran
+testbed_wait_finished rw-s20.service
+rm -f "$flag"
+missed_run=$(testbed_last_start rw-miss.service)
+# A second after a slot that came after the last run.
+slot_passed() { (($(date +%s) % 20 == 1 && $(date +%s) > ${missed_run:0:-6} + 2)); }
+wait_until slot_passed
+s20_run=$(testbed_last_start rw-s20.service)
+
+out=$TESTBED_DIR/out
+check() {  # STATUS ARGS...: the check's line in $out
+  local status=$1
+  shift
+  timeout 60 build/linux/runwarden "$@" >"$out" 2>&1 </dev/null
+  expect_status "$*" "$status" $?
+}
+# The latest midnight in Kiritimati (UTC+14) at or before now less the grace of 5 minutes.
+zone_due=$(TZ=Pacific/Kiritimati date -d "$(TZ=Pacific/Kiritimati date -d '5 minutes ago' +%F) 00:00" +%s)
+zone_text=$(testbed_result_time "${zone_due}000000")
+
+check 0 -task:rw-s20.timer -timeframe:schedule -grace:0
+expect_bytes "a timer every 20 s whose service ran" \
+  "ScriptRes:Ok:$(testbed_result_time "$s20_run")\n" "$out"
+# The service: its timer's last trigger is later than its last run.
+check 1 -task:rw-miss.service -timeframe:schedule -grace:0
+expect_line "a slot passed without a run" \
+  "ScriptRes:Bad:$(testbed_result_time "$missed_run") Missed : $(testbed_result_time "$(( ($(date +%s) / 20) * 20 ))000000")" "$out"
+check 0 -task:rw-miss.service -timeframe:schedule -grace:1
+expect_bytes "-grace: moves the slot before the last run" \
+  "ScriptRes:Ok:$(testbed_result_time "$missed_run")\n" "$out"
+check 0 -task:rw-2099.timer -timeframe:schedule
+expect_bytes "due only in 2099, never ran" "ScriptRes:Ok:Not yet due\n" "$out"
+check 2 -task:rw-plain.service -timeframe:schedule
+expect_bytes "a plain service" "ScriptRes:Unknown:The task has no time schedule\n" "$out"
+check 1 -task:rw-zone.timer -timeframe:schedule
+expect_bytes "a specification with a zone, never ran" \
+  "ScriptRes:Bad:Invalid argument to date encode Missed : $zone_text\n" "$out"
+check 1 '-task:rw-*' -timeframe:schedule -grace:0 -format:nagios
+expect_line "a pattern over all" "OK - rw-2099.timer: Not yet due" "$out"
+expect_line "a pattern over all: the plain service" \
+  "UNKNOWN - rw-plain.service: The task has no time schedule" "$out"
+((checks += 1))
+if ! head -n 1 "$out" | grep -qE "^TASK CRITICAL - rw-\*: [0-9]+ tasks matched, "; then
+  echo "FAIL pattern summary:"; cat "$out"; failures=$((failures + 1))
+fi
+
+# The forms: due of the zone timer, which stays put while the test runs.
+check 1 -task:rw-zone.timer -timeframe:schedule -format:json
+((checks += 1))
+grep -qF "\"due\":$zone_due," "$out" || { echo "FAIL JSON due:"; cat "$out"; failures=$((failures + 1)); }
+check 1 -task:rw-zone.timer -timeframe:schedule -format:prometheus
+expect_valid_exposition "Prometheus: valid" "$out"
+expect_line "Prometheus: due" \
+  "runwarden_task_due_timestamp_seconds{task=\"rw-zone.timer\",host=\"\",timeframe=\"schedule\"} $zone_due" "$out"
+check 0 -task:rw-s20.service -timeframe:schedule -format:nagios -grace:0
+((checks += 1))
+if ! grep -qE "^TASK OK - rw-s20.service: .* \| age=[0-9]+s;;[0-9]+ result=0 due=[0-9]+s$" "$out"; then
+  echo "FAIL plugins' form: due and the age's threshold:"; cat "$out"; failures=$((failures + 1))
+fi
+
+finish
