@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # -timeframe:schedule and -grace: against the private systemd manager: a timer every 20
 # seconds whose service ran (Ok), one whose slot passed without a run (Bad with
-# " Missed : "), one due only in 2099 (Not yet due), a plain service (no time schedule), a
+# " Missed : "), one due only in 2099 (Not yet due), a boot-only timer (its one start after
+# boot), a plain service (no time schedule), a
 # calendar specification with a zone, a pattern over them, -grace: moving the verdict and
 # the values of S in the plugins' form, JSON and Prometheus.
 set -uo pipefail
@@ -26,9 +27,13 @@ printf '[Timer]\nOnCalendar=*-*-* 00:00:00 Pacific/Kiritimati\n' | testbed_unit 
 testbed_oneshot rw-zone.service /bin/true
 printf '[Service]\nType=oneshot\nRemainAfterExit=yes\nExecStart=/bin/true\n' |
   testbed_unit rw-plain.service
+# Once per boot, a second after it: long past, so it fires when started.
+printf '[Timer]\nOnBootSec=1s\nAccuracySec=1ms\n' | testbed_unit rw-boot.timer
+testbed_oneshot rw-boot.service /bin/true
 testbed_start
 touch "$flag"
-tb_systemctl start rw-s20.timer rw-miss.timer rw-2099.timer rw-zone.timer rw-plain.service
+tb_systemctl start rw-s20.timer rw-miss.timer rw-2099.timer rw-zone.timer rw-plain.service \
+  rw-boot.timer
 # Both 20-second timers have run their service once; then rw-miss may not run any more
 # and its next slot passes.
 both_ran() {
@@ -66,12 +71,17 @@ expect_bytes "-grace: moves the slot before the last run" \
   "ScriptRes:Ok:$(testbed_result_time "$missed_run")\n" "$out"
 check 0 -task:rw-2099.timer -timeframe:schedule
 expect_bytes "due only in 2099, never ran" "ScriptRes:Ok:Not yet due\n" "$out"
+# In the test bed the manager is a user manager started long after the computer's boot.
+check 0 -task:rw-boot.service -timeframe:schedule
+((checks += 1))
+grep -q "^ScriptRes:Ok:$(testbed_result_time "$(testbed_last_start rw-boot.service)")" "$out" ||
+  { echo "FAIL a boot-only timer:"; cat "$out"; failures=$((failures + 1)); }
 check 2 -task:rw-plain.service -timeframe:schedule
 expect_bytes "a plain service" "ScriptRes:Unknown:The task has no time schedule\n" "$out"
 check 1 -task:rw-zone.timer -timeframe:schedule
 expect_bytes "a specification with a zone, never ran" \
   "ScriptRes:Bad:Invalid argument to date encode Missed : $zone_text\n" "$out"
-check 1 '-task:rw-*' -timeframe:schedule -grace:0 -format:nagios
+check 2 '-task:rw-*' -timeframe:schedule -grace:0 -format:nagios
 expect_line "a pattern over all" "OK - rw-2099.timer: Not yet due" "$out"
 expect_line "a pattern over all: the plain service" \
   "UNKNOWN - rw-plain.service: The task has no time schedule" "$out"
