@@ -4,11 +4,13 @@
 # " Missed : "), one due only in 2099 (Not yet due), a boot-only timer (its one start after
 # boot), a plain service (no time schedule), a
 # calendar specification with a zone, a pattern over them, -grace: moving the verdict and
-# the values of S in the plugins' form, JSON and Prometheus.
+# the values of S in the plugins' form, JSON and Prometheus; a specification without a zone
+# checked locally and through the real sshd, the manager in another zone than the check.
 set -uo pipefail
 cd "$(dirname "$0")/../.."
 source tests/e2e/lib/common.sh
 source tests/e2e/lib/systemd.sh
+source tests/e2e/lib/sshd.sh
 testbed_enter "$@"
 require_built build/linux/runwarden
 require_tool promtool
@@ -30,10 +32,14 @@ printf '[Service]\nType=oneshot\nRemainAfterExit=yes\nExecStart=/bin/true\n' |
 # Once per boot, a second after it: long past, so it fires when started.
 printf '[Timer]\nOnBootSec=1s\nAccuracySec=1ms\n' | testbed_unit rw-boot.timer
 testbed_oneshot rw-boot.service /bin/true
-testbed_start
+printf '[Timer]\nOnCalendar=*-*-* 03:00:00\n' | testbed_unit rw-three.timer
+testbed_oneshot rw-three.service /bin/true
+# The manager's computer lies in another zone than the check: a remote check reads it.
+TZ=Pacific/Auckland testbed_start
+sshd_start
 touch "$flag"
 tb_systemctl start rw-s20.timer rw-miss.timer rw-2099.timer rw-zone.timer rw-plain.service \
-  rw-boot.timer
+  rw-boot.timer rw-three.timer
 # Both 20-second timers have run their service once; then rw-miss may not run any more
 # and its next slot passes.
 both_ran() {
@@ -89,6 +95,20 @@ expect_line "a pattern over all: the plain service" \
 if ! head -n 1 "$out" | grep -qE "^TASK CRITICAL - rw-\*: [0-9]+ tasks matched, "; then
   echo "FAIL pattern summary:"; cat "$out"; failures=$((failures + 1))
 fi
+
+# A specification without a zone: in the check's zone locally, in the manager's remotely.
+three() {  # ZONE: the latest 03:00 in that zone at or before now less the grace
+  local due
+  due=$(TZ=$1 date -d "$(TZ=$1 date -d '5 minutes ago' +%F) 03:00" +%s)
+  ((due > $(date +%s) - 300)) && due=$(TZ=$1 date -d "$(TZ=$1 date -d '5 minutes ago 1 day ago' +%F) 03:00" +%s)
+  testbed_result_time "${due}000000"
+}
+check 1 -task:rw-three.timer -timeframe:schedule
+expect_bytes "local: 03:00 in the check's zone" \
+  "ScriptRes:Bad:Invalid argument to date encode Missed : $(three UTC)\n" "$out"
+check 1 -task:rw-three.timer -timeframe:schedule "-host:127.0.0.1:$SSHD_PORT" -user:monitor
+expect_bytes "remote: 03:00 in the manager's zone, shown in the check's" \
+  "ScriptRes:Bad:Invalid argument to date encode Missed : $(three Pacific/Auckland)\n" "$out"
 
 # The forms: due of the zone timer, which stays put while the test runs.
 check 1 -task:rw-zone.timer -timeframe:schedule -format:json
