@@ -69,6 +69,9 @@ inline constexpr HResult kNoValidTriggers = 0x00041307;
 inline constexpr HResult kEventTrigger = 0x00041308;  // only triggers without a time
 }  // namespace sched_status
 
+// TASK_MAX_RUN_TIMES: the most starts that one 1.0 GetRunTimes call lists.
+inline constexpr std::uint16_t kMaxRunTimes = 1440;
+
 // TASK_FLAG_DISABLED of a 1.0 task's flags.
 inline constexpr std::uint32_t kTaskFlagDisabled = 0x4;
 
@@ -88,6 +91,15 @@ class ITask : public CountedObject {
   // Up to count of the last lines that the task's last run wrote, oldest first, in UTF-8
   // (Linux: from the journal). Windows keeps no such lines for a task.
   virtual HResult GetLastLogLines(std::uint32_t /*count*/, std::vector<std::string>* /*lines*/) {
+    return kValueNotGiven;
+  }
+  // The starts that the schedule gives from begin (included) to end (excluded), both in
+  // the addressed computer's local time, earliest first: *count asks for 1 to
+  // kMaxRunTimes of them and receives how many came. 0 when that many came (there may be
+  // more), kFalse when fewer; a status (kDisabled, kNoValidTriggers, kEventTrigger) or a
+  // failure without any.
+  virtual HResult GetRunTimes(const SystemTime* /*begin*/, const SystemTime* /*end*/,
+                              std::uint16_t* /*count*/, std::vector<SystemTime>* /*runTimes*/) {
     return kValueNotGiven;
   }
   // The timers that start the task (Linux): a timer's own schedule, a service's those of
@@ -157,6 +169,13 @@ class IRegisteredTask : public CountedObject {
   // A DATE as get_LastRunTime gives it; 0 when no run is scheduled.
   virtual HResult get_NextRunTime(double* /*nextRun*/) { return kValueNotGiven; }
   virtual HResult get_NumberOfMissedRuns(std::int32_t* /*missedRuns*/) { return kValueNotGiven; }
+  // The starts from start to end, in the addressed computer's local time, earliest first;
+  // *count asks for that many and receives how many came. 0 when they were all, kFalse
+  // when there were more.
+  virtual HResult GetRunTimes(const SystemTime* /*start*/, const SystemTime* /*end*/,
+                              std::uint32_t* /*count*/, std::vector<SystemTime>* /*runTimes*/) {
+    return kValueNotGiven;
+  }
 
  protected:
   ~IRegisteredTask() = default;

@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "fakes/fake_run_times.h"
 #include "platform/platform.h"
 
 namespace runwarden::testing {
@@ -51,6 +52,9 @@ class FakeTask final : public FakeCounted<ITask> {
   HResult GetFlags(std::uint32_t* flags) override;
   HResult GetNextRunTime(SystemTime* nextRun) override;
   HResult GetLastLogLines(std::uint32_t count, std::vector<std::string>* lines) override;
+  HResult GetRunTimes(const SystemTime* begin, const SystemTime* end, std::uint16_t* count,
+                      std::vector<SystemTime>* runTimes) override;  // fake_run_times.cpp
+  HResult GetTimerSchedules(std::vector<TimerSchedule>* schedules) override;
 };
 
 class FakeScheduler final : public FakeCounted<ITaskScheduler> {
@@ -83,6 +87,8 @@ class FakeRegisteredTask final : public FakeCounted<IRegisteredTask> {
   HResult get_Enabled(bool* enabled) override;
   HResult get_NextRunTime(double* nextRun) override;
   HResult get_NumberOfMissedRuns(std::int32_t* missedRuns) override;
+  HResult GetRunTimes(const SystemTime* start, const SystemTime* end, std::uint32_t* count,
+                      std::vector<SystemTime>* runTimes) override;
   // The name inside its folder, as the per-task answers are keyed.
   std::string TaskName() const;
 };
@@ -235,6 +241,7 @@ class FakePlatform final : public ComRuntime,
   std::set<std::string> notGiven;
   // The lines of a task's last run, by name; a task without an entry keeps none.
   std::map<std::string, std::vector<std::string>> logLines;
+  FakeRunTimes runTimes;
   // Whether a state method gives its value; records the call.
   bool GivesValue(const std::string& method, const std::string& object);
   static constexpr HResult kFailure = static_cast<HResult>(0x80004005);
@@ -325,6 +332,8 @@ class FakePlatform final : public ComRuntime,
   std::int64_t GetUnixTime() override;
   bool GetStandardBias(std::int32_t* biasMinutes) override;
   bool LocalToUnixTime(const SystemTime& local, std::int64_t* unixTime) override;
+  // "" as standardBias says, "UTC" without offset, no other zone.
+  bool ZoneOffsetAt(std::string_view zone, std::int64_t unixTime, std::int32_t* offset) override;
   void WriteLine(std::string_view line) override;
   void WriteCp437Line(std::string_view line) override;
   SystemErrorCode Write(std::string_view bytes) override;

@@ -133,21 +133,27 @@ TEST(ParseCommandLine, LaterKeysInTheirOrder) {
   }
 }
 
-// -cred: comes after every other key: an argument holding another key keeps its meaning.
+// -cred: and then -grace: come after every other key: an argument holding another key
+// keeps its meaning.
 TEST(ParseCommandLine, CredentialKeyAfterEveryOther) {
   const struct {
     std::string argument;
     std::string target, password;
     bool version;
+    std::string grace = "";
   } cases[] = {
       {"-cred:Backup01", "Backup01", "", false},
       {"-pswd:Pa-cred:x", "", "Pa-cred:x", false},
       {"-version-cred:x", "", "", true},
       {"-CRED:x", "", "", false},
+      {"-grace:10", "", "", false, "10"},
+      {"-cred:a-grace:3", "a-grace:3", "", false},
+      {"-GRACE:3", "", "", false},
   };
   FakePlatform fake;
   for (const auto& c : cases) {
     const CheckSettings parsed = Parse({c.argument}, fake);
+    EXPECT_EQ(parsed.GraceText, c.grace) << c.argument;
     EXPECT_EQ(parsed.CredentialTarget, c.target) << c.argument;
     EXPECT_EQ(parsed.Password, c.password) << c.argument;
     EXPECT_EQ(parsed.ShowVersion, c.version) << c.argument;

@@ -39,6 +39,8 @@ TEST(FindTimeFrame, KeywordsMatchExactly) {
       {"last_week", true, TimeFrameKind::LastWeek},
       {"this_month", true, TimeFrameKind::ThisMonth},
       {"last_month", true, TimeFrameKind::LastMonth},
+      {"schedule", true, TimeFrameKind::Schedule},
+      {"Schedule", false, TimeFrameKind::LastMonth},
       {"Today", false, TimeFrameKind::LastMonth},  // case respected
       {"today ", false, TimeFrameKind::LastMonth},
       {"last-week", false, TimeFrameKind::LastMonth},

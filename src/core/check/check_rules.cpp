@@ -50,6 +50,14 @@ void ReadCheckRules(CheckSettings& settings, CheckRules& rules) {
            "Invalid warn frame specified. Warn frame should be minutes or a time frame keyword");
     }
   }
+  if (!settings.GraceText.empty()) {
+    const ParsedInteger minutes = ParseInteger(settings.GraceText);
+    if (minutes.errorPosition == 0 && minutes.value >= 0) {
+      rules.GraceMinutes = minutes.value;
+    } else {
+      Fail(settings, "Invalid grace specified. Grace should be a non-negative number of minutes");
+    }
+  }
   rules.CheckState = settings.CheckState;
   if (!settings.LastLogText.empty()) {
     const ParsedInteger lines = ParseInteger(settings.LastLogText);

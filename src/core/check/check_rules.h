@@ -24,12 +24,13 @@ struct CheckRules {
   TimeFrameKind WarnFrameKind = TimeFrameKind::Today;
   bool CheckState = false;
   std::uint32_t LastLogLines = 0;  // of a Bad task's last run, shown by the forms that can
+  std::int32_t GraceMinutes = 5;  // how late a run may start after its scheduled slot
 
   // What the rules read of each task beyond its last run and exit code.
   TaskValueRequest Request() const { return {MaxRunMinutes > 0, CheckState}; }
 };
 
-// Reads -okcodes:, -maxrun: and -warnframe: of the settings, in that order; an empty value
+// Reads -okcodes:, -maxrun:, -warnframe: and -grace: of the settings, in that order; an empty value
 // is a key not given. Each value that is not valid sets Status Unknown and its message,
 // which replaces the message before it:
 //   "Invalid exit code list specified" (see ParseExitCodeList),
@@ -37,6 +38,8 @@ struct CheckRules {
 //   (an integer as ParseInteger reads it, the whole text, above 0),
 //   "Invalid warn frame specified. Warn frame should be minutes or a time frame keyword"
 //   (read as -timeframe: is, see ReadTimeFrame),
+//   "Invalid grace specified. Grace should be a non-negative number of minutes"
+//   (an integer as ParseInteger reads it, the whole text, 0 or above),
 // then -lastlog:
 //   "Invalid last log specified. Last log should be a number of lines in range 0..50".
 void ReadCheckRules(CheckSettings& settings, CheckRules& rules);

@@ -39,6 +39,7 @@ struct CheckSettings {
   bool ShowVersion = false;   // -version: print the version, nothing else
   std::string CredentialTarget;  // -cred: the stored credential that gives account and password
   std::string LastLogText;       // -lastlog: lines of a Bad task's last run to show
+  std::string GraceText;  // -grace: minutes a run may start after its scheduled slot
   std::string UserManager;       // -usermanager: the user whose own manager is read
 };
 

@@ -12,7 +12,7 @@ namespace {
 enum class OptionField {
   HostName, TaskName, UserName, Password, TimeFrame, IgnoreResult, RemoteGmt, Format,
   OkCodes, MaxRun, WarnFrame, CheckState, OutFile, Timeout, Version, Credential,
-  LastLog, UserManager
+  LastLog, Grace, UserManager
 };
 
 struct Option {
@@ -22,7 +22,7 @@ struct Option {
 };
 
 // Tested in this order; the first key found in an argument decides, wherever it stands.
-constexpr std::array<Option, 18> kOptions{{
+constexpr std::array<Option, 19> kOptions{{
     {"-host:", "-host:", OptionField::HostName},
     {"-task:", "-task:", OptionField::TaskName},
     {"-user:", "-user:", OptionField::UserName},
@@ -42,6 +42,7 @@ constexpr std::array<Option, 18> kOptions{{
     {"-version", "", OptionField::Version},
     {"-cred:", "-cred:", OptionField::Credential},
     {"-lastlog:", "-lastlog:", OptionField::LastLog},
+    {"-grace:", "-grace:", OptionField::Grace},
     {"-usermanager:", "-usermanager:", OptionField::UserManager},
 }};
 
@@ -115,6 +116,7 @@ void ParseArgument(const std::string& argument, TimeZone& timeZone, CaseMapping&
     case OptionField::Timeout: settings.TimeoutText = std::move(value); break;
     case OptionField::Credential: settings.CredentialTarget = std::move(value); break;
     case OptionField::LastLog: settings.LastLogText = std::move(value); break;
+    case OptionField::Grace: settings.GraceText = std::move(value); break;
     case OptionField::UserManager: settings.UserManager = std::move(value); break;
     case OptionField::IgnoreResult:
     case OptionField::CheckState:

@@ -1,6 +1,7 @@
 #include "core/check/task_judge.h"
 
 #include <cmath>
+#include <limits>
 
 #include "core/calendar/integer_text.h"
 #include "core/calendar/text_forms.h"
@@ -28,17 +29,83 @@ std::optional<std::int64_t> UnixTime(DateTime local, TimeZone& timeZone) {
   return unixTime;
 }
 
+constexpr std::string_view kMissed = " Missed : ";
+constexpr std::string_view kNotYetDue = "Not yet due";
+
 }  // namespace
 
+TaskDue TaskJudge::ReadDue(TSchedTasksHelper& helper, DateTime now, CheckReport& report) {
+  // The range ends at now minus the grace on the addressed computer's clock.
+  const std::int64_t graceSeconds = std::int64_t{rules_.GraceMinutes} * 60;
+  TaskDue due = helper.LatestStart(
+      now - settings_.TimeShift - static_cast<double>(graceSeconds) / 86400.0,
+      platform_.clock.GetUnixTime() * 1'000'000, graceSeconds * 1'000'000, platform_.timeZone);
+  switch (due.kind) {
+    case TaskDue::Kind::NoTimeSchedule: throw Exception("The task has no time schedule");
+    case TaskDue::Kind::Unreadable:
+      throw Exception("Cannot read the time schedule of task \"" + report.TaskName + "\"");
+    case TaskDue::Kind::NotListed:
+      throw Exception("Cannot list run times of task \"" + report.TaskName + "\"; Error Code: " +
+                      HexText(static_cast<std::uint32_t>(due.failure), 8));
+    case TaskDue::Kind::NotYetDue: return due;
+    case TaskDue::Kind::Start: break;
+  }
+  due.start += settings_.TimeShift;
+  report.DueSeconds = AgeInSeconds(due.start, now);
+  if (unixTimes_) report.DueUnixTime = UnixTime(due.start, platform_.timeZone);
+  return due;
+}
+
+TimeWindow TaskJudge::Started(CheckWindow& window, const std::optional<TaskDue>& due) {
+  TimeWindow frame = window.Get();
+  if (!window.Scheduled()) return frame;
+  // Not yet due: no run is too early.
+  frame.WindowStart = due->kind == TaskDue::Kind::Start ? due->start
+                                                        : std::numeric_limits<double>::lowest();
+  return frame;
+}
+
+void TaskJudge::JudgeNeverRan(const TaskDue& due, const Exception& error,
+                              TSchedTasksHelper& helper, CheckReport& report) {
+  if (due.kind == TaskDue::Kind::Start) {
+    report.Status = CheckStatus::Bad;
+    report.Text = error.Message() + std::string(kMissed) +
+                  DateTimeText(due.start, regional_, platform_.locale);
+    return;
+  }
+  report.Text = kNotYetDue;
+  if (rules_.Request().Any()) {
+    JudgeRunState(helper.RunState(rules_.Request()), window_.Get(), report);
+  }
+}
+
 void TaskJudge::Judge(TSchedTasksHelper& helper, CheckReport& report) {
-  const DateTime lastRun = helper.LastRunTime() + settings_.TimeShift;
+  std::optional<TaskDue> due;
+  if (window_.Scheduled() || (rules_.WarnFrame && warnWindow_.Scheduled())) {
+    due = ReadDue(helper, window_.Get().Now, report);
+  }
+  DateTime lastRun = 0;
+  try {
+    lastRun = helper.LastRunTime() + settings_.TimeShift;
+  } catch (const EConvertError& error) {
+    if (!window_.Scheduled()) throw;
+    JudgeNeverRan(*due, error, helper, report);
+    return;
+  }
   if (unixTimes_) report.LastRunUnixTime = UnixTime(lastRun, platform_.timeZone);
-  const TimeWindow& frame = window_.Get();
+  const TimeWindow frame = Started(window_, due);
   report.AgeSeconds = AgeInSeconds(lastRun, frame.Now);
-  report.WindowSeconds = window_.Seconds();
+  report.WindowSeconds = window_.Scheduled() ? report.DueSeconds : window_.Seconds();
   report.LastRunText = DateTimeText(lastRun, regional_, platform_.locale);
   report.Text = report.LastRunText;
-  if (!IsInTimeWindow(frame, lastRun)) report.Status = CheckStatus::Bad;
+  if (!IsInTimeWindow(frame, lastRun)) {
+    report.Status = CheckStatus::Bad;
+    if (window_.Scheduled()) {
+      report.Text += std::string(kMissed) + DateTimeText(due->start, regional_, platform_.locale);
+    }
+  } else if (window_.Scheduled() && due->kind == TaskDue::Kind::NotYetDue) {
+    report.Text += " " + std::string(kNotYetDue);
+  }
   const std::uint32_t exitCode = helper.LastExitCode();  // read whatever the window said
   report.LastResult = exitCode;
   if (report.Status == CheckStatus::Ok && !settings_.IgnoreResult && exitCode != 0 &&
@@ -52,9 +119,10 @@ void TaskJudge::Judge(TSchedTasksHelper& helper, CheckReport& report) {
     report.LogLines = helper.LastLogLines(rules_.LastLogLines);
   }
   if (rules_.WarnFrame) {
-    report.WarnWindowSeconds = warnWindow_.Seconds();
+    report.WarnWindowSeconds =
+        warnWindow_.Scheduled() ? report.DueSeconds : warnWindow_.Seconds();
     report.Warning =
-        report.Status == CheckStatus::Ok && !IsInTimeWindow(warnWindow_.Get(), lastRun);
+        report.Status == CheckStatus::Ok && !IsInTimeWindow(Started(warnWindow_, due), lastRun);
   }
 }
 
@@ -66,7 +134,8 @@ void TaskJudge::JudgeRunState(const TaskRunState& state, const TimeWindow& frame
   }
   report.MissedRuns = state.missedRuns;
   if (report.Status != CheckStatus::Ok) return;
-  if (const auto failure = RunStateFailure(rules_, state, *report.AgeSeconds)) {
+  // A task that never ran has no age; it runs for no time that could be too long.
+  if (const auto failure = RunStateFailure(rules_, state, report.AgeSeconds.value_or(0))) {
     report.Status = CheckStatus::Bad;
     report.Text += *failure;
   }

@@ -29,6 +29,8 @@ class CheckWindow {
     if (minutes_ <= 0) return std::nullopt;
     return std::int64_t{minutes_} * 60;
   }
+  // A window that each task's schedule starts.
+  bool Scheduled() const { return minutes_ <= 0 && kind_ == TimeFrameKind::Schedule; }
 
  private:
   std::int32_t minutes_;
@@ -55,11 +57,22 @@ class TaskJudge {
   // as that is known; the failures of reading its last run are raised. The outcomes in
   // order, each only for a task that none before it failed: the window (the last run's
   // text), the exit code (" Last Result : "), the running time and the schedule state
-  // (RunStateFailure); then the warn frame sets Warning.
+  // (RunStateFailure); then the warn frame sets Warning. With a schedule frame the task's
+  // latest scheduled start S is read first: a task without a time schedule, or whose
+  // starts cannot be listed, is Unknown; a last run before S, or none, Bad with
+  // " Missed : " and S; a task not yet due Ok with " Not yet due".
   void Judge(TSchedTasksHelper& helper, CheckReport& report);
 
  private:
   void JudgeRunState(const TaskRunState& state, const TimeWindow& frame, CheckReport& report);
+  // S, shifted as the last run is, with its values in the report; raises the Unknown
+  // outcomes.
+  TaskDue ReadDue(TSchedTasksHelper& helper, DateTime now, CheckReport& report);
+  // A task that never ran, judged by its schedule; error: the never-ran error.
+  void JudgeNeverRan(const TaskDue& due, const Exception& error, TSchedTasksHelper& helper,
+                     CheckReport& report);
+  // The frame of window, started by S where it is a schedule frame.
+  static TimeWindow Started(CheckWindow& window, const std::optional<TaskDue>& due);
 
   const CheckSettings& settings_;
   const CheckRules& rules_;

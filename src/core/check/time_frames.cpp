@@ -8,8 +8,9 @@
 namespace runwarden {
 namespace {
 
-constexpr std::array<std::string_view, 6> kKeywords{"today",     "yesterday",  "this_week",
-                                                     "last_week", "this_month", "last_month"};
+constexpr std::array<std::string_view, 7> kKeywords{"today",      "yesterday",  "this_week",
+                                                     "last_week",  "this_month", "last_month",
+                                                     "schedule"};
 
 constexpr double kSecondsPerDay = 86400;
 
@@ -67,6 +68,10 @@ TimeWindow ComputeTimeWindow(std::int32_t minutes, TimeFrameKind kind, Clock& cl
     case TimeFrameKind::LastMonth:
       window.WindowEnd = DateFromParts(date.year, date.month, 1);
       window.WindowStart = ShiftMonths(window.WindowEnd, -1);
+      break;
+    case TimeFrameKind::Schedule:
+      window.WindowEnd = CurrentDateTime(clock);
+      window.WindowStart = window.WindowEnd;
       break;
   }
   return window;

@@ -10,8 +10,9 @@
 
 namespace runwarden {
 
-// The keywords, in lookup order; weeks begin on Sunday.
-enum class TimeFrameKind { Today, Yesterday, ThisWeek, LastWeek, ThisMonth, LastMonth };
+// The keywords, in lookup order; weeks begin on Sunday. Schedule: from each task's latest
+// scheduled start up to now, a window that the judgement of the task sets.
+enum class TimeFrameKind { Today, Yesterday, ThisWeek, LastWeek, ThisMonth, LastMonth, Schedule };
 
 // Sets kind to the keyword that text equals exactly (case respected) and returns true;
 // returns false and leaves kind unchanged when text is no keyword.
@@ -31,6 +32,7 @@ struct TimeWindow {
 
 // A positive minute count is the window of that many minutes up to now; otherwise the row
 // of kind. Every "now" is a reading of its own; "today" is midnight of the first reading.
+// Schedule gives the empty window that ends now, whose start the task's schedule sets.
 // Minute counts are multiplied in 64 bits, so every 32-bit count gives its window.
 TimeWindow ComputeTimeWindow(std::int32_t minutes, TimeFrameKind kind, Clock& clock);
 

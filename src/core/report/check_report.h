@@ -28,6 +28,10 @@ struct CheckReport {
   std::optional<std::int64_t> LastRunUnixTime{};  // start of the last run, seconds since 1970
   std::optional<std::int64_t> NextRunSeconds{};   // until the next scheduled run (-checkstate)
   std::optional<std::int64_t> MissedRuns{};       // runs the scheduler missed (-checkstate)
+  // The latest start that the task's schedule gave (a schedule frame): seconds since it,
+  // and it in seconds since 1970.
+  std::optional<std::int64_t> DueSeconds{};
+  std::optional<std::int64_t> DueUnixTime{};
   // The last run in the regional form, once it was read.
   std::string LastRunText{};
   // Ok, but the last run lies outside the warn frame (-warnframe:); the forms that know a

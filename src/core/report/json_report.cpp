@@ -47,6 +47,7 @@ std::string TaskObject(const CheckReport& task, bool warnFrame) {
       .Number("last_run", task.LastRunUnixTime)
       .Text("last_run_text", task.LastRunText)
       .Number("exit_code", task.LastResult)
+      .Number("due", task.DueUnixTime)
       .Text("text", task.Text);
   if (task.LogLines) {
     std::vector<std::string> lines;

@@ -71,6 +71,7 @@ void AddPerfData(const CheckReport& report, const std::string& prefix,
     values.push_back(PerfDataValue(prefix + "next", *report.NextRunSeconds, "s"));
   }
   if (report.MissedRuns) values.push_back(PerfDataValue(prefix + "missed", *report.MissedRuns, ""));
+  if (report.DueSeconds) values.push_back(PerfDataValue(prefix + "due", *report.DueSeconds, "s"));
 }
 
 // "TASK OK - Backup: 12/7/26 2:00:00 am"

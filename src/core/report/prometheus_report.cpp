@@ -25,6 +25,8 @@ constexpr Metric kTaskLastRun{"runwarden_task_last_run_timestamp_seconds",
                               "Start of the task's last run, in seconds since 1970."};
 constexpr Metric kTaskExitCode{"runwarden_task_last_exit_code",
                                "Exit code of the task's last run, unsigned."};
+constexpr Metric kTaskDue{"runwarden_task_due_timestamp_seconds",
+                          "Latest start that the task's schedule gave, in seconds since 1970."};
 
 // Writes the lines of one metric: its help and type once, then its series.
 class Exposition {
@@ -124,6 +126,7 @@ std::vector<std::string> PrometheusLines(const CheckReport& report, const CheckF
   TaskValues(exposition, kTaskExitCode, tasks, [](const CheckReport& task) {
     return task.LastResult ? std::optional<std::int64_t>(*task.LastResult) : std::nullopt;
   });
+  TaskValues(exposition, kTaskDue, tasks, [](const CheckReport& task) { return task.DueUnixTime; });
   return std::move(exposition).Lines();
 }
 

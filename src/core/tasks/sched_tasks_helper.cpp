@@ -384,6 +384,17 @@ std::optional<std::vector<std::string>> TSchedTasksHelper::LastLogLines(std::uin
   return lines;
 }
 
+TaskDue TSchedTasksHelper::LatestStart(DateTime listEnd, std::int64_t nowUsec,
+                                       std::int64_t graceUsec, TimeZone& zones) {
+  if (RegisteredTask) return LatestListedStart(*RegisteredTask.Get(), listEnd);
+  if (!Task) return {};
+  std::vector<TimerSchedule> timers;
+  const HResult read = Task.Get()->GetTimerSchedules(&timers);
+  if (read == kValueNotGiven) return LatestListedStart(*Task.Get(), listEnd);
+  if (read != 0) return {TaskDue::Kind::NotListed, 0, read};
+  return LatestTimerDue(timers, nowUsec, graceUsec, zones);
+}
+
 std::uint32_t TSchedTasksHelper::LastExitCode() {
   if (RegisteredTask) return JudgedTaskResult(*RegisteredTask.Get());
   std::uint32_t exitCode = 0;

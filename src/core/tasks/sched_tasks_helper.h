@@ -13,6 +13,7 @@
 #include "core/calendar/date_time.h"
 #include "core/calendar/errors.h"
 #include "core/tasks/task_names.h"
+#include "core/tasks/scheduled_start.h"
 #include "core/tasks/task_run_state.h"
 #include "platform/com_runtime.h"
 #include "platform/wide_text.h"
@@ -91,6 +92,13 @@ class TSchedTasksHelper {
   // Up to count of the last lines the task's last run wrote, where the scheduler keeps them
   // (a 1.0 task object that gives them); none otherwise.
   std::optional<std::vector<std::string>> LastLogLines(std::uint32_t count);
+  // Requires a successful OpenTask. The latest start that the task's schedule gave: of a
+  // task that timers start (GetTimerSchedules), at or before nowUsec less graceUsec (see
+  // LatestTimerDue); else as the scheduler lists its starts before listEnd, the addressed
+  // computer's local time (see LatestListedStart). A failure to read the timers is
+  // NotListed.
+  TaskDue LatestStart(DateTime listEnd, std::int64_t nowUsec, std::int64_t graceUsec,
+                      TimeZone& zones);
 
   const std::string& ErrorText() const { return errorText_; }
 

@@ -8,9 +8,11 @@
 #include <oleauto.h>
 #include <taskschd.h>
 
+#include <algorithm>
 #include <new>
 #include <string>
 #include <type_traits>
+#include <vector>
 
 #include "platform/com_runtime.h"
 #include "platform/win/task_scheduler_v1_win.h"
@@ -51,6 +53,16 @@ class CountedAdapter : public Portable {
   std::uint32_t count_ = 1;
 };
 
+inline SYSTEMTIME WindowsSystemTime(const SystemTime& time) {
+  return {time.wYear, time.wMonth,  time.wDayOfWeek, time.wDay,
+          time.wHour, time.wMinute, time.wSecond,    time.wMilliseconds};
+}
+
+inline SystemTime PortableSystemTime(const SYSTEMTIME& time) {
+  return {time.wYear, time.wMonth,  time.wDayOfWeek, time.wDay,
+          time.wHour, time.wMinute, time.wSecond,    time.wMilliseconds};
+}
+
 // Every value a platform call fills is copied in and back, so that what the platform leaves
 // untouched comes back unchanged: the method of real is called with a Windows copy of
 // *value.
@@ -64,11 +76,28 @@ HRESULT CopiedInAndBack(Portable* value, Real* real, Method method) {
 
 template <class Real, class Method>
 HRESULT CopiedInAndBack(SystemTime* value, Real* real, Method method) {
-  SYSTEMTIME record{value->wYear, value->wMonth,  value->wDayOfWeek, value->wDay,
-                    value->wHour, value->wMinute, value->wSecond,    value->wMilliseconds};
+  SYSTEMTIME record = WindowsSystemTime(*value);
   const HRESULT result = (real->*method)(&record);
-  *value = {record.wYear, record.wMonth,  record.wDayOfWeek, record.wDay,
-            record.wHour, record.wMinute, record.wSecond,    record.wMilliseconds};
+  *value = PortableSystemTime(record);
+  return result;
+}
+
+// The run times that a GetRunTimes method of real lists from begin to end: *count asks
+// for that many and receives how many were copied out of the array it hands over, which
+// is freed here whatever the answer.
+template <class WindowsCount, class Count, class Real, class Method>
+HRESULT ReadRunTimes(const SystemTime* begin, const SystemTime* end, Count* count,
+                     std::vector<SystemTime>* runTimes, Real* real, Method method) {
+  SYSTEMTIME first = WindowsSystemTime(*begin);
+  SYSTEMTIME last = WindowsSystemTime(*end);
+  WindowsCount listed = static_cast<WindowsCount>(*count);
+  LPSYSTEMTIME times = nullptr;
+  const HRESULT result = (real->*method)(&first, &last, &listed, &times);
+  // Never more than were asked for, whatever the count says.
+  const Count copied = times ? std::min<Count>(static_cast<Count>(listed), *count) : 0;
+  for (Count i = 0; i < copied; ++i) runTimes->push_back(PortableSystemTime(times[i]));
+  ::CoTaskMemFree(times);
+  *count = copied;
   return result;
 }
 

@@ -33,6 +33,11 @@ class TaskAdapter final : public CountedAdapter<ITask, v1::ITask> {
   HResult GetNextRunTime(SystemTime* nextRun) override {
     return CopiedInAndBack(nextRun, real_, &RealType::GetNextRunTime);
   }
+
+  HResult GetRunTimes(const SystemTime* begin, const SystemTime* end, std::uint16_t* count,
+                      std::vector<SystemTime>* runTimes) override {
+    return ReadRunTimes<WORD>(begin, end, count, runTimes, real_, &RealType::GetRunTimes);
+  }
 };
 
 // A 1.0 task's file name ends in ".job", in any case, as file names on Windows do.

@@ -92,6 +92,11 @@ class RegisteredTaskAdapter final : public CountedAdapter<IRegisteredTask, v2::I
   HResult get_NumberOfMissedRuns(std::int32_t* missedRuns) override {
     return CopiedInAndBack<LONG>(missedRuns, real_, &RealType::get_NumberOfMissedRuns);
   }
+
+  HResult GetRunTimes(const SystemTime* start, const SystemTime* end, std::uint32_t* count,
+                      std::vector<SystemTime>* runTimes) override {
+    return ReadRunTimes<DWORD>(start, end, count, runTimes, real_, &RealType::GetRunTimes);
+  }
 };
 
 // The index of a collection's item, counted from 1.
