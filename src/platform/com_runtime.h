@@ -84,6 +84,11 @@ class ITask : public CountedObject {
   // The next scheduled run in the addressed computer's local time (0), or a status of why
   // there is none (kDisabled, kNoValidTriggers, kEventTrigger, ...) with an all-zero record.
   virtual HResult GetNextRunTime(SystemTime* /*nextRun*/) { return kValueNotGiven; }
+  // The most recent run in microseconds since 1970-01-01 00:00 UTC, where the scheduler
+  // keeps that instant itself (systemd); Windows keeps local time only and does not give it.
+  virtual HResult GetMostRecentRunUnixTime(std::int64_t* /*microseconds*/) {
+    return kValueNotGiven;
+  }
 
  protected:
   ~ITask() = default;

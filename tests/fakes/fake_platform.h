@@ -10,6 +10,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <utility>
@@ -50,6 +51,7 @@ class FakeTask final : public FakeCounted<ITask> {
   HResult GetStatus(HResult* status) override;
   HResult GetFlags(std::uint32_t* flags) override;
   HResult GetNextRunTime(SystemTime* nextRun) override;
+  HResult GetMostRecentRunUnixTime(std::int64_t* microseconds) override;
 };
 
 class FakeScheduler final : public FakeCounted<ITaskScheduler> {
@@ -173,6 +175,9 @@ class FakePlatform final : public ComRuntime,
   SystemTime lastRunTime{2026, 12, 0, 6, 2, 0, 0, 0};
   bool fillLastRunTime = true;
   HResult getMostRecentRunTimeResult = 0;
+  // GetMostRecentRunUnixTime: the scheduler's own instant of the last run, in microseconds
+  // since 1970; not given (E_NOTIMPL, as Windows answers) unless a test sets it.
+  std::optional<std::int64_t> lastRunMicroseconds;
   std::uint32_t exitCode = 0;
   bool fillExitCode = true;
   HResult getExitCodeResult = 0;

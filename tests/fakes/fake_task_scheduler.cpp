@@ -80,6 +80,13 @@ HResult FakeTask::GetNextRunTime(SystemTime* nextRun) {
               result == 0 ? fake_.nextRunTime : SystemTime{}, result);
 }
 
+HResult FakeTask::GetMostRecentRunUnixTime(std::int64_t* microseconds) {
+  fake_.calls.push_back("GetMostRecentRunUnixTime(" + name_ + ")");
+  if (!fake_.lastRunMicroseconds) return kNotImplemented;
+  *microseconds = *fake_.lastRunMicroseconds;
+  return 0;
+}
+
 HResult FakeScheduler::SetTargetComputer(const char16_t* computer) {
   fake_.calls.push_back("SetTargetComputer(" + FakePlatform::Narrow(computer) + ")");
   return fake_.setTargetComputerResult;

@@ -32,7 +32,12 @@ std::optional<std::int64_t> UnixTime(DateTime local, TimeZone& timeZone) {
 
 void TaskJudge::Judge(TSchedTasksHelper& helper, CheckReport& report) {
   const DateTime lastRun = helper.LastRunTime() + settings_.TimeShift;
-  if (unixTimes_) report.LastRunUnixTime = UnixTime(lastRun, platform_.timeZone);
+  if (unixTimes_) {
+    // The scheduler's own instant where it has one: a local time in the hour that a change
+    // of daylight saving repeats names two instants.
+    report.LastRunUnixTime = helper.LastRunUnixTime();
+    if (!report.LastRunUnixTime) report.LastRunUnixTime = UnixTime(lastRun, platform_.timeZone);
+  }
   const TimeWindow& frame = window_.Get();
   report.AgeSeconds = AgeInSeconds(lastRun, frame.Now);
   report.WindowSeconds = window_.Seconds();

@@ -370,6 +370,15 @@ DateTime TSchedTasksHelper::LastRunTime() {
   return DateTimeFromSystemTime(lastRun);
 }
 
+std::optional<std::int64_t> TSchedTasksHelper::LastRunUnixTime() {
+  std::int64_t microseconds = 0;
+  if (RegisteredTask || !Task || Task.Get()->GetMostRecentRunUnixTime(&microseconds) != 0) {
+    return std::nullopt;
+  }
+  const std::int64_t seconds = microseconds / 1'000'000;
+  return microseconds % 1'000'000 < 0 ? seconds - 1 : seconds;
+}
+
 TaskRunState TSchedTasksHelper::RunState(const TaskValueRequest& request) {
   if (RegisteredTask) return ReadTaskRunState(*RegisteredTask.Get(), request);
   if (Task) return ReadTaskRunState(*Task.Get(), request);

@@ -10,8 +10,9 @@ namespace runwarden {
 // A task object with one count. Its last run and exit code are those of the record (the
 // status kTaskHasNotRun for a unit that never ran); GetStatus gives kRunning for a running
 // one, else the schedule's status, else kReady; GetNextRunTime the next run in local time,
-// or the schedule's status with an all-zero record. A value the record does not hold is
-// not given (kValueNotGiven), a next run that is not known neither.
+// or the schedule's status with an all-zero record; GetMostRecentRunUnixTime the record's
+// last start as the manager gave it. A value the record does not hold is not given
+// (kValueNotGiven), a next run that is not known neither.
 ITask* NewSystemdTask(const RunRecord& record);
 
 }  // namespace runwarden
