@@ -203,6 +203,9 @@ class FakePlatform final : public ComRuntime,
   // Many tasks. The 1.0 list (Enum) gives listedTasks; Next fails with kFailure once it
   // has given nextFailsAfter names. Per-task answers, by name, stand before the ones above.
   std::vector<std::string> listedTasks;
+  // A listed name that the 1.0 list gives as this UTF-16 name rather than its bytes as
+  // Latin-1: a name outside the system's code page.
+  std::map<std::string, std::u16string> wideListedNames;
   bool listMatchedByScheduler = false;  // MatchedByScheduler, not recorded in `calls`
   HResult enumResult = 0;
   std::size_t nextFailsAfter = SIZE_MAX;

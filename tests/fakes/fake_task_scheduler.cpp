@@ -113,7 +113,7 @@ HResult FakeWorkItems::Next(std::uint32_t wanted, std::vector<std::u16string>& n
   for (std::uint32_t i = 0; i < wanted; ++i, ++given_) {
     if (given_ == fake_.nextFailsAfter) return FakePlatform::kFailure;
     if (given_ == listed.size()) return kFalse;
-    names.push_back(Latin1(listed[given_]));
+    names.push_back(AnswerFor(fake_.wideListedNames, listed[given_], Latin1(listed[given_])));
   }
   return 0;
 }

@@ -387,5 +387,28 @@ TEST(CheckRun, PatternNamesReachTheMachineFormsFromUtf16) {
   EXPECT_EQ(run.exitStatus, 0);
 }
 
+// A name outside the system's code page (a Cyrillic letter on a Western system): the
+// pattern's summary, the first line, names the task from its UTF-16 as the long output does.
+TEST(CheckRun, PatternSummaryNamesTheTasksFromUtf16) {
+  const std::string zhe = "\xD0\x96x";  // Жx in UTF-8
+  const std::string failed = ": 12/7/26 2:00:00 am Last Result : 1";
+  const struct {
+    std::string format, shown;
+  } cases[] = {
+      {"nagios", "TASK CRITICAL - *x: 1 task matched, 1 failed; " + zhe + failed + " | "},
+      {"json", "\"plugin_output\":\"TASK CRITICAL - *x: 1 task matched, 1 failed; " + zhe + failed +
+                   "\\nCRITICAL - " + zhe + failed + "\","},
+  };
+  for (const auto& c : cases) {
+    const CheckRun run({"-task:*x", "-timeframe:today", "-format:" + c.format}, [](FakePlatform& f) {
+      f.ansiCodePage = 1252;
+      f.listedTasks = {"bx"};
+      f.wideListedNames = {{"bx", u"\u0416x"}};
+      f.exitCode = 1;
+    });
+    EXPECT_NE(run.fake.written.find(c.shown), std::string::npos) << c.format << run.fake.written;
+  }
+}
+
 }  // namespace
 }  // namespace runwarden::check_run_test
