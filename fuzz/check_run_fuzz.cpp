@@ -149,10 +149,12 @@ bool JsonValue(std::string_view text, std::size_t& at, int depth) {
   return !digits.empty() && digits != "-" && !(digits.size() > 1 && digits[digits.front() == '-'] == '0');
 }
 
-// "# HELP name text", "# TYPE name gauge", or name{label="value",...} integer, where a
-// value holds no quote, backslash or line feed but escaped.
+// "# HELP name text", "# TYPE name gauge", "# unknown: text", or
+// name{label="value",...} integer, where a value holds no quote, backslash or line feed but
+// escaped.
 bool ExpositionLine(std::string_view line) {
   if (line.rfind("# HELP runwarden_", 0) == 0) return true;
+  if (line.rfind("# unknown: ", 0) == 0) return line.find_first_of("\r\n") == std::string_view::npos;
   if (line.rfind("# TYPE runwarden_", 0) == 0) return line.ends_with(" gauge");
   std::size_t at = 0;
   while (at < line.size() && (std::islower(static_cast<unsigned char>(line[at])) || line[at] == '_')) ++at;
@@ -264,13 +266,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   FUZZ_CHECK(!lines.empty());
   // A label value of the exposition may hold a CR, which the format does not escape.
-  const bool exposition = lines.front().rfind("# HELP ", 0) == 0;
+  const bool exposition =
+      lines.front().rfind("# HELP ", 0) == 0 || lines.front().rfind("# unknown: ", 0) == 0;
   for (const std::string& line : lines) {
     FUZZ_CHECK(line.find_first_of(exposition ? "\n" : "\r\n") == std::string::npos);
   }
   const std::string& result = lines.back();
   // The plugins' form keeps the bytes of a system whose texts are UTF-8 already (Linux).
-  const bool machineForm = lines.front().rfind("# HELP ", 0) == 0 || lines.front().rfind("{", 0) == 0;
+  const bool machineForm = exposition || lines.front().rfind("{", 0) == 0;
   const bool converted = lines.front().rfind("TASK ", 0) == 0 && fake.ansiCodePage != kUtf8CodePage;
   if (machineForm || converted) FUZZ_CHECK(ValidUtf8(resultBytes) == resultBytes);
   if (lines.front().rfind("runwarden ", 0) == 0) {

@@ -89,10 +89,18 @@ class ITask : public CountedObject {
   virtual HResult GetMostRecentRunUnixTime(std::int64_t* /*microseconds*/) {
     return kValueNotGiven;
   }
+  // Up to count of the last lines that the task's last run wrote, oldest first, in UTF-8
+  // (Linux: from the journal). Windows keeps no such lines for a task.
+  virtual HResult GetLastLogLines(std::uint32_t /*count*/, std::vector<std::string>* /*lines*/) {
+    return kValueNotGiven;
+  }
 
  protected:
   ~ITask() = default;
 };
+
+// ERROR_NONE_MAPPED: a user name that names no account.
+inline constexpr HResult kUnknownAccount = static_cast<HResult>(0x80070534);
 
 // S_FALSE: a list that ended before it gave as many names as were asked for.
 inline constexpr HResult kFalse = 1;
@@ -253,6 +261,11 @@ class ComRuntime {
   // than its last run and exit code: a scheduler that reads a task's values in one batch
   // (Linux) can then ask for these with the others. Windows ignores it.
   virtual void RequestTaskValues(const TaskValueRequest& /*values*/) {}
+  // The user (a name or a number) whose own manager the scheduler objects made next read
+  // instead of the system's. 0 where the scheduler has such managers (Linux); Windows has
+  // none and answers kValueNotGiven. A user that does not exist makes the connection fail
+  // with kUnknownAccount.
+  virtual HResult SetUserManager(std::string_view /*user*/) { return kValueNotGiven; }
 };
 
 }  // namespace runwarden

@@ -10,11 +10,16 @@ namespace runwarden {
 class OutputFile {
  public:
   virtual ~OutputFile() = default;
-  // Replaces the file at path (in the system's code page) with bytes, atomically: they are
-  // written to a new file in the same folder, which is then renamed over path, so that a
-  // reader sees the old content or the new one, never a part. Returns 0, or the system's
-  // error code of the step that failed; then the old file is as it was and the new one is
-  // removed.
+  // Writes bytes to the file at path (in the system's code page). A regular file, or none
+  // yet, is replaced atomically: the bytes go to a new file in the same folder, under a
+  // name no other process can guess (on Linux an unnamed file where the file system allows
+  // it), which is then renamed over path, so that a reader sees the old content or the new
+  // one, never a part. The new file keeps the mode of the file it replaces (and its owner
+  // and group when the process may set them); a file made anew has mode 0644 less the
+  // umask. On Linux, anything else that exists under the name (a device, a FIFO, a socket,
+  // a link to one) is written in place, as a shell redirection would, never replaced.
+  // Returns 0, or the system's error code of the step that failed; then a replaced file is
+  // as it was and the new one is removed.
   virtual SystemErrorCode ReplaceFile(std::string_view path, std::string_view bytes) = 0;
 };
 

@@ -137,7 +137,15 @@ run_checks() {
     "ScriptRes:Bad:3 tasks matched, 2 failed; rw-disk.service: Invalid argument to date\
  encode; rw-fails.timer: $fails Last Result : 3" \
     -task:RW-* -timeframe:10 "-host:$remote" -user:monitor
-  expect_status "remote pattern: one login for the list and every task" $((before + 1)) "$(logins)"
+  # rw-disk.service has no run the manager knows: its journal is asked in a second login.
+  expect_status "remote pattern: one login for the list and every task, one for the journal" \
+    $((before + 2)) "$(logins)"
+  before=$(logins)
+  run "remote pattern of units that ran" 1 \
+    "ScriptRes:Bad:1 task matched, 1 failed; rw-fails.timer: $fails Last Result : 3" \
+    -task:RW-F* -timeframe:10 "-host:$remote" -user:monitor
+  expect_status "remote pattern of units that ran: one login for the list and every task" \
+    $((before + 1)) "$(logins)"
   # -checkstate: a service through its timer; the next run of a calendar timer, and none
   # for one on the remote computer's monotonic clock, which cannot be read from here.
   run "remote -checkstate: a service by its timer" 0 "ScriptRes:Ok:$ok" \

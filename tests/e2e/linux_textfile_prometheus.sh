@@ -2,8 +2,8 @@
 # The Prometheus set-up of docs/monitoring, with the real components: the alert rules
 # through their promtool unit tests; the units runwarden-textfile@.service and .timer on
 # the private systemd manager (instances named by systemd-escape, a drop-in with the time
-# frame and an option), whose files the node exporter's textfile collector serves without
-# an error; and a Prometheus server that scrapes the exporter with the example rules
+# frame and an option, and one whose name holds a key: checkstate-x.timer), whose files the
+# node exporter's textfile collector serves without an error; and a Prometheus server that scrapes the exporter with the example rules
 # loaded, answers a query for the failed task and fires its alert. Exporter and server run
 # on free loopback ports in the test bed's directory and are stopped at the end.
 set -uo pipefail
@@ -32,42 +32,53 @@ mkdir "$textfile"
 testbed_oneshot rw-ok.service /bin/true
 testbed_oneshot rw-fails.service "/bin/sh -c 'exit 3'"
 for unit in rw-ok rw-fails; do testbed_idle_timer "$unit.timer"; done
+# A timer task whose name, with the dash before it, is the key -checkstate; it elapses once.
+testbed_oneshot checkstate-x.service /bin/true
+printf '[Timer]\nOnActiveSec=0\n' | testbed_unit checkstate-x.timer
 # The units as shipped, with the program and the collector's folder of this test bed.
 for unit in service timer; do
   sed -e "s|/usr/bin/runwarden|$program|" -e "s|/var/lib/prometheus/node-exporter|$textfile|" \
     "docs/monitoring/runwarden-textfile@.$unit" | testbed_unit "runwarden-textfile@.$unit"
 done
 fails=$(systemd-escape rw-fails) pattern=$(systemd-escape 'rw-*')
+keyword=$(systemd-escape checkstate-x.timer)
 mkdir -p "$XDG_CONFIG_HOME/systemd/user/runwarden-textfile@$pattern.service.d"
 printf '[Service]\nEnvironment=RUNWARDEN_TIMEFRAME=today\nEnvironment="RUNWARDEN_OPTIONS=-ignoreres"\n' \
   | testbed_unit "runwarden-textfile@$pattern.service.d/options.conf"
 testbed_start
-tb_systemctl start rw-ok.timer rw-fails.timer
+tb_systemctl start rw-ok.timer rw-fails.timer checkstate-x.timer
 tb_systemctl start rw-ok.service rw-fails.service 2>/dev/null
-for unit in rw-ok rw-fails; do testbed_wait_finished "$unit.service"; done
+for unit in rw-ok rw-fails checkstate-x; do testbed_wait_finished "$unit.service"; done
 fails_start=$(testbed_last_start rw-fails.service)
 fails_start=${fails_start:0:-6}
 
 # Starting a timer runs its check at once.
-tb_systemctl start "runwarden-textfile@$fails.timer" "runwarden-textfile@$pattern.timer"
-both_written() { [[ -s $textfile/runwarden-$fails.prom && -s $textfile/runwarden-$pattern.prom ]]; }
-wait_until both_written
-for instance in "$fails" "$pattern"; do
+instances=("$fails" "$pattern" "$keyword")
+for instance in "${instances[@]}"; do tb_systemctl start "runwarden-textfile@$instance.timer"; done
+all_written() {
+  local instance
+  for instance in "${instances[@]}"; do [[ -s $textfile/runwarden_$instance.prom ]] || return 1; done
+}
+wait_until all_written
+for instance in "${instances[@]}"; do
   testbed_wait_finished "runwarden-textfile@$instance.service"
   # A bad task is no failure of the unit: the file tells the outcome.
   expect_bytes "unit of $instance: success" "success\n" \
     <(tb_systemctl show -P Result "runwarden-textfile@$instance.service")
   expect_bytes "timer of $instance: waits for its next run" "active waiting\n" \
     <(tb_systemctl show -P ActiveState -P SubState "runwarden-textfile@$instance.timer" | paste -sd ' ')
-  expect_valid_exposition "file of $instance" "$textfile/runwarden-$instance.prom"
+  expect_valid_exposition "file of $instance" "$textfile/runwarden_$instance.prom"
 done
-expect_bytes "nothing else in the collector's folder" "2\n" <(ls -A "$textfile" | wc -l)
+expect_bytes "nothing else in the collector's folder" "3\n" <(ls -A "$textfile" | wc -l)
 expect_line "the instance name unescaped, the time frame of the unit" \
   'runwarden_task_status{task="rw-fails",host="",timeframe="1440",status="bad"} 1' \
-  "$textfile/runwarden-$fails.prom"
+  "$textfile/runwarden_$fails.prom"
 expect_line "a pattern, the drop-in's time frame and option" \
   'runwarden_check_status{task="rw-*",host="",timeframe="today",status="ok"} 1' \
-  "$textfile/runwarden-$pattern.prom"
+  "$textfile/runwarden_$pattern.prom"
+expect_line "a task whose name holds a key: its file, not standard output" \
+  'runwarden_task_status{task="checkstate-x.timer",host="",timeframe="1440",status="ok"} 1' \
+  "$textfile/runwarden_$keyword.prom"
 
 # ---- The node exporter's textfile collector ----
 exporter_port=$(free_port)

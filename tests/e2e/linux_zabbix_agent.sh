@@ -4,7 +4,10 @@
 # build's), and `-t KEY` runs each of its keys once against the private systemd manager, whose
 # units bear the example's names; the value is the check's JSON document. zabbix_js, the
 # server's script engine, then turns the pattern's document into the discovery rows of
-# runwarden-zabbix-discovery.js, and fails on a check that reached no task.
+# runwarden-zabbix-discovery.js, and fails on a check that reached no task. A running
+# zabbix_agentd, with the agent's default Timeout of 3 s, answers zabbix_get as it answers
+# the server; and with the manager stopped (SIGSTOP), every way gives within those 3 s a
+# value, the document that says the check timed out, not the agent's time-out error.
 set -uo pipefail
 cd "$(dirname "$0")/../.."
 source tests/e2e/lib/common.sh
@@ -14,6 +17,7 @@ require_built build/linux/runwarden
 require_tool /usr/sbin/zabbix_agentd
 require_tool /usr/sbin/zabbix_agent2
 require_tool zabbix_js
+require_tool zabbix_get
 require_tool jq
 
 program=$PWD/build/linux/runwarden
@@ -74,5 +78,39 @@ expect_status "discovery of no task fails" 1 $?
 expect_line "the check's reason in the failure" \
   'cannot execute script: runwarden reached no task: TASK CRITICAL - no-such-*: Cannot find task "no-such-*"; Error Code: 80070002' \
   "$zabbix/rows"
+
+# ---- The agent as a daemon, queried as the server queries it ----
+# The agent takes ports up to 32767 only.
+until port=$(free_port) && ((port < 32768)); do :; done
+{ cat "$zabbix/agent.conf"
+  printf 'AllowRoot=1\nListenIP=127.0.0.1\nListenPort=%s\nPidFile=%s/agentd.pid\n' "$port" "$zabbix"
+} >"$zabbix/daemon.conf"
+/usr/sbin/zabbix_agentd -f -c "$zabbix/daemon.conf" >"$zabbix/daemon.log" 2>&1 &
+daemon_pid=$!
+# get KEY: the value that the daemon gives zabbix_get within the server's default 3 s.
+get() { timeout 60 zabbix_get -s 127.0.0.1 -p "$port" -t 3 -k "$1" 2>"$zabbix/agent.err"; }
+agent_answers() { [[ -n $(get agent.ping) ]]; }
+if wait_until agent_answers; then
+  get runwarden.backup >"$zabbix/backup.json"
+  expect_document "zabbix_get: one task, ok" "$zabbix/backup.json" \
+    '.status == "ok" and [.tasks[].task] == ["backup.timer"]'
+else
+  cat "$zabbix/daemon.log"
+fi
+
+# With the manager stopped, every way gives the document of a check that timed out: the
+# agent (and zabbix_get, as the server) would give its own time-out error after 3 s.
+kill -STOP "$TESTBED_MANAGER_PID"
+silent() {
+  "${@:2}" >"$zabbix/silent.json"
+  expect_document "$1, a manager that does not answer" "$zabbix/silent.json" \
+    '.status == "unknown" and (.plugin_output | endswith(": Check timed out after 2 seconds"))'
+}
+for agent in /usr/sbin/zabbix_agentd /usr/sbin/zabbix_agent2; do
+  silent "${agent##*/} -t" agent_value "$agent" runwarden.backup
+done
+silent zabbix_get get runwarden.backup
+kill -CONT "$TESTBED_MANAGER_PID"
+stop_engine zabbix_agentd "$daemon_pid" '^/usr/sbin/zabbix_agentd'
 
 finish

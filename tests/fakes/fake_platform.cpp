@@ -89,6 +89,11 @@ void FakePlatform::SetCheckDeadline(std::chrono::steady_clock::time_point deadli
   calls.push_back("SetCheckDeadline(" + std::to_string(sinceEpoch.count()) + ")");
 }
 
+HResult FakePlatform::SetUserManager(std::string_view user) {
+  calls.push_back("SetUserManager(" + std::string(user) + ")");
+  return setUserManagerResult;
+}
+
 void FakePlatform::RequestTaskValues(const TaskValueRequest& values) {
   std::string asked;
   if (values.runningState) asked = "running";
@@ -273,7 +278,8 @@ void FakePlatform::WriteCp437Line(std::string_view line) {
   output.push_back("cp437:" + std::string(line));
 }
 
-void FakePlatform::Write(std::string_view bytes) {
+SystemErrorCode FakePlatform::Write(std::string_view bytes) {
+  if (writeResult != 0) return writeResult;
   written += bytes;
   for (std::size_t end = bytes.find('\n'); end != std::string_view::npos; end = bytes.find('\n')) {
     std::string_view line = bytes.substr(0, end);
@@ -281,7 +287,10 @@ void FakePlatform::Write(std::string_view bytes) {
     output.emplace_back(line);
     bytes.remove_prefix(end + 1);
   }
+  return 0;
 }
+
+void FakePlatform::WriteErrorLine(std::string_view line) { errorLines.emplace_back(line); }
 
 std::string_view FakePlatform::LineEnd() { return lineEnd; }
 
@@ -350,9 +359,11 @@ bool FakePlatform::Recorded(const std::string& prefix) const {
 }
 
 DeadlineTimer::TimePoint FakePlatform::StartDeadline(std::chrono::seconds limit,
+                                                     int unwrittenStatus,
                                                      std::function<int()> writeTimedOut) {
   calls.push_back("StartDeadline(" + std::to_string(limit.count()) + ")");
   writeTimedOut_ = std::move(writeTimedOut);
+  unwrittenStatus_ = unwrittenStatus;
   return TimePoint(limit);
 }
 
@@ -366,6 +377,12 @@ bool FakePlatform::ClaimOutput() {
   calls.push_back("ClaimOutput");
   if (!Recorded(watchdogFiresIn)) return true;
   calls.push_back("EndProcess(" + std::to_string(writeTimedOut_()) + ")");
+  return false;
+}
+
+bool FakePlatform::OutputWritten() {
+  if (!writeHangs) return true;
+  calls.push_back("EndProcess(" + std::to_string(unwrittenStatus_) + ")");
   return false;
 }
 

@@ -52,6 +52,7 @@ class FakeTask final : public FakeCounted<ITask> {
   HResult GetFlags(std::uint32_t* flags) override;
   HResult GetNextRunTime(SystemTime* nextRun) override;
   HResult GetMostRecentRunUnixTime(std::int64_t* microseconds) override;
+  HResult GetLastLogLines(std::uint32_t count, std::vector<std::string>* lines) override;
 };
 
 class FakeScheduler final : public FakeCounted<ITaskScheduler> {
@@ -153,6 +154,7 @@ class FakePlatform final : public ComRuntime,
   // Every byte written to standard output, line ends included. Write's complete lines go to
   // output as well, without their LF or CR LF.
   std::string written;
+  std::vector<std::string> errorLines;  // standard error, without line ends
   // The files that ReplaceFile wrote, by path, with their bytes.
   std::map<std::string, std::string> files;
   // Objects handed out and not yet released to a count of 0.
@@ -168,6 +170,7 @@ class FakePlatform final : public ComRuntime,
   // --- scripted answers ---
   HResult coInitializeResult = 0;
   HResult coCreateInstanceResult = 0;
+  HResult setUserManagerResult = static_cast<HResult>(0x80004001);
   bool coCreateInstanceStoresObject = true;  // on a success code (0 or positive)
   HResult setTargetComputerResult = 0;
   HResult activateResult = 0;
@@ -238,6 +241,8 @@ class FakePlatform final : public ComRuntime,
   double registeredNextRun = 0;
   std::int32_t missedRuns = 0;
   std::set<std::string> notGiven;
+  // The lines of a task's last run, by name; a task without an entry keeps none.
+  std::map<std::string, std::vector<std::string>> logLines;
   // Whether a state method gives its value; records the call.
   bool GivesValue(const std::string& method, const std::string& object);
   static constexpr HResult kFailure = static_cast<HResult>(0x80004005);
@@ -256,6 +261,7 @@ class FakePlatform final : public ComRuntime,
   bool localTimesConvert = true;  // LocalToUnixTime: local time + standardBias is UTC
   std::string_view lineEnd = "\r\n";  // the console's, as on Windows
   SystemErrorCode replaceFileResult = 0;  // ReplaceFile: 0 writes the file
+  SystemErrorCode writeResult = 0;        // Write: 0 writes the bytes, else nothing
   bool timeZoneReadable = true;
   std::int32_t standardBias = 0;
   LocaleId threadLocale = 0x0409;
@@ -279,6 +285,9 @@ class FakePlatform final : public ComRuntime,
   // watchdog has claimed it, written the timed-out output and ended the process (recorded
   // as "EndProcess(STATUS)").
   std::string watchdogFiresIn;
+  // The check's writing of the output it claimed does not end: the watchdog gives it up and
+  // ends the process with the unwritten status (recorded as "EndProcess(STATUS)").
+  bool writeHangs = false;
 
   // --- ComRuntime ---
   HResult CoInitialize() override;
@@ -292,6 +301,8 @@ class FakePlatform final : public ComRuntime,
   // StartDeadline's deadline is its limit.
   void SetCheckDeadline(std::chrono::steady_clock::time_point deadline) override;
   void RequestTaskValues(const TaskValueRequest& values) override;
+  // Recorded; answers setUserManagerResult (as Windows does, unless a row says otherwise).
+  HResult SetUserManager(std::string_view user) override;
   // --- WideText: bytes are taken as Latin-1 unless doubleByteCharacters knows them ---
   int MultiByteToWideChar(std::uint32_t codePage, std::uint32_t flags, const char* bytes,
                           int byteCount, char16_t* buffer, int capacity) override;
@@ -324,7 +335,8 @@ class FakePlatform final : public ComRuntime,
   bool LocalToUnixTime(const SystemTime& local, std::int64_t* unixTime) override;
   void WriteLine(std::string_view line) override;
   void WriteCp437Line(std::string_view line) override;
-  void Write(std::string_view bytes) override;
+  SystemErrorCode Write(std::string_view bytes) override;
+  void WriteErrorLine(std::string_view line) override;
   std::string_view LineEnd() override;
   SystemErrorCode ReplaceFile(std::string_view path, std::string_view bytes) override;
 
@@ -340,9 +352,11 @@ class FakePlatform final : public ComRuntime,
   std::map<unsigned char, unsigned char> upperCase;
 
   // --- DeadlineTimer ---
-  TimePoint StartDeadline(std::chrono::seconds limit, std::function<int()> writeTimedOut) override;
+  TimePoint StartDeadline(std::chrono::seconds limit, int unwrittenStatus,
+                          std::function<int()> writeTimedOut) override;
   bool DeadlinePassed() override;
   bool ClaimOutput() override;
+  bool OutputWritten() override;
 
   // Units up to 0xFF as that byte (the fake's own conversion is Latin-1), others in UTF-8.
   static std::string Narrow(std::u16string_view text);
@@ -366,6 +380,7 @@ class FakePlatform final : public ComRuntime,
   Platform platform_;
   std::vector<std::unique_ptr<FakeObject>> objects_;
   std::function<int()> writeTimedOut_;
+  int unwrittenStatus_ = 0;
 };
 
 template <class Interface>

@@ -87,6 +87,15 @@ HResult FakeTask::GetMostRecentRunUnixTime(std::int64_t* microseconds) {
   return 0;
 }
 
+HResult FakeTask::GetLastLogLines(std::uint32_t wanted, std::vector<std::string>* lines) {
+  fake_.calls.push_back("GetLastLogLines(" + name_ + ")");
+  const auto kept = fake_.logLines.find(name_);
+  if (kept == fake_.logLines.end()) return kNotImplemented;
+  const std::size_t taken = std::min<std::size_t>(wanted, kept->second.size());
+  lines->assign(kept->second.end() - static_cast<std::ptrdiff_t>(taken), kept->second.end());
+  return 0;
+}
+
 HResult FakeScheduler::SetTargetComputer(const char16_t* computer) {
   fake_.calls.push_back("SetTargetComputer(" + FakePlatform::Narrow(computer) + ")");
   return fake_.setTargetComputerResult;

@@ -215,6 +215,33 @@ TEST(PrometheusForm, SeriesOfEachKindOfCheck) {
   }
 }
 
+// An Unknown check says why in a comment line before everything else, one line of UTF-8;
+// the series stay as they are.
+TEST(PrometheusForm, WhyACheckIsUnknown) {
+  const struct {
+    CheckReport report;
+    std::string comment;  // empty: none
+    const char* reason;
+  } cases[] = {
+      {Made(CheckStatus::Unknown, "", "TimeFrame is required"), "# unknown: TimeFrame is required",
+       "bad options"},
+      {Made(CheckStatus::Unknown, "B", "Cannot write output file \"a\nb\xFF\": x\r\ny"),
+       "# unknown: Cannot write output file \"a b\xEF\xBF\xBD\": x  y",
+       "line breaks become blanks, bytes that are no UTF-8 U+FFFD"},
+      {OneTask(NeverRan("B")), "# unknown: Invalid argument to date encode", "a task's Unknown"},
+      {Made(CheckStatus::Unknown, "B", ""), "", "no text, no comment"},
+      {OneTask(NotFound("B")), "", "Bad: the series say it"},
+  };
+  for (const auto& c : cases) {
+    const ReportOutput output = RenderReport(ReportFormat::Prometheus, c.report, Facts("B"));
+    CheckReport silent = c.report;
+    silent.Text.clear();
+    Lines expected = RenderReport(ReportFormat::Prometheus, silent, Facts("B")).lines;
+    if (!c.comment.empty()) expected.insert(expected.begin(), c.comment);
+    EXPECT_EQ(output.lines, expected) << c.reason;
+  }
+}
+
 TEST(JsonForm, DocumentOfEachKindOfCheck) {
   const std::string tail = ",\"checked_at\":1796644800,";
   const struct {
@@ -228,7 +255,7 @@ TEST(JsonForm, DocumentOfEachKindOfCheck) {
        "{\"status\":\"warning\",\"exit_status\":1,\"plugin_output\":\"TASK WARNING - Backup: "
        "12/7/26 2:00:00 am\",\"performance_data\":[\"age=4000s;3600;86400\",\"result=0\"]" +
            tail +
-           "\"task\":\"Backup\",\"host\":\"\",\"timeframe\":\"today\",\"tasks\":[{\"task\":"
+           "\"task\":\"Backup\",\"computer\":\"\",\"timeframe\":\"today\",\"tasks\":[{\"task\":"
            "\"Backup\",\"status\":\"warning\",\"last_run\":1796608800,\"last_run_text\":\"12/7/26 "
            "2:00:00 am\",\"exit_code\":0,\"text\":\"12/7/26 2:00:00 am\"}]}",
        0, "one task: its object; a warning is 0 as in the default form"},
@@ -236,13 +263,13 @@ TEST(JsonForm, DocumentOfEachKindOfCheck) {
        "{\"status\":\"unknown\",\"exit_status\":3,\"plugin_output\":\"TASK UNKNOWN - Backup: "
        "Invalid argument to date encode\",\"performance_data\":[]" +
            tail +
-           "\"task\":\"Backup\",\"host\":\"\",\"timeframe\":\"today\",\"tasks\":[{\"task\":"
+           "\"task\":\"Backup\",\"computer\":\"\",\"timeframe\":\"today\",\"tasks\":[{\"task\":"
            "\"Backup\",\"status\":\"unknown\",\"last_run_text\":\"\",\"text\":\"Invalid argument "
            "to date encode\"}]}",
        2, "never ran: no last_run, no exit_code"},
       {Made(CheckStatus::Unknown, "", "TimeFrame is required"), {"", "srv", "", false, std::nullopt},
        "{\"status\":\"unknown\",\"exit_status\":3,\"plugin_output\":\"TASK UNKNOWN - TimeFrame is "
-       "required\",\"performance_data\":[],\"task\":\"\",\"host\":\"srv\",\"timeframe\":\"\","
+       "required\",\"performance_data\":[],\"task\":\"\",\"computer\":\"srv\",\"timeframe\":\"\","
        "\"tasks\":[]}",
        2, "stopped before any task: no tasks"},
       {MixedPattern(), Facts("*"),
@@ -253,7 +280,7 @@ TEST(JsonForm, DocumentOfEachKindOfCheck) {
        "\"'a b next'=-30s\",\"'a b missed'=2\",\"'q\\\"uote\\\\back!bar line age'=36000s;;86400\","
        "\"'q\\\"uote\\\\back!bar line result'=4294967295\"]" +
            tail +
-           "\"task\":\"*\",\"host\":\"\",\"timeframe\":\"today\",\"tasks\":[{\"task\":\"a b\","
+           "\"task\":\"*\",\"computer\":\"\",\"timeframe\":\"today\",\"tasks\":[{\"task\":\"a b\","
            "\"status\":\"ok\",\"last_run\":1796608800,\"last_run_text\":\"12/7/26 2:00:00 am\","
            "\"exit_code\":0,\"text\":\"12/7/26 2:00:00 am\"},{\"task\":\"q\\\"uote\\\\back|bar\\n"
            "line\",\"status\":\"bad\",\"last_run\":1796608800,\"last_run_text\":\"12/7/26 2:00:00 "

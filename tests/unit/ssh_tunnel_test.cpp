@@ -71,6 +71,8 @@ TEST(ClassifySshFailure, AuthenticationUnreachableOrRemoteCommand) {
        SshFailure::Unreachable},
       {-1, "", SshFailure::Unreachable},  // had to be stopped
       {127, "bash: systemd-stdio-bridge: command not found\n", SshFailure::Other},
+      {67, "", SshFailure::NoSuchUser},     // the user manager's bridge: no such user
+      {69, "", SshFailure::NoUserManager},  // nor a manager of that user
   };
   for (const auto& c : cases) {
     EXPECT_EQ(ClassifySshFailure(c.status, c.errorOutput), c.expected) << c.errorOutput;

@@ -46,7 +46,7 @@ TEST(SystemdTask, TheCoreReadsTheRunningStateAndTheScheduleOfItsRecord) {
        "a schedule that could not be read fails nothing"},
   };
   for (const auto& c : cases) {
-    ITask* task = NewSystemdTask(c.record);
+    ITask* task = NewSystemdTask(c.record, nullptr);
     const TaskRunState state = ReadTaskRunState(*task, {true, true});
     EXPECT_EQ(task->Release(), 0u);
     EXPECT_EQ(state.running, c.running) << c.reason;

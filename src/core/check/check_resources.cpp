@@ -81,8 +81,17 @@ TSchedTasksHelper& ConnectScheduler(CheckSettings& settings, const TaskValueRequ
   limit.Enforce();
   platform.com.SetRemoteTarget(!settings.HostName.empty());
   if (request.Any()) platform.com.RequestTaskValues(request);
+  const std::string& user = settings.UserManager;
+  if (!user.empty() && platform.com.SetUserManager(user) != 0) {
+    throw Exception("A user's own manager is read on Linux only; this scheduler has none");
+  }
   TSchedTasksHelper& helper = resources.CreateHelper();
-  if (!helper.Connect(settings.HostName)) throw ESchedTasksHelperError(helper.ErrorText());
+  if (!helper.Connect(settings.HostName)) {
+    if (!user.empty() && helper.ConnectResult() == kUnknownAccount) {
+      throw Exception("Unknown user \"" + user + "\" for -usermanager:");
+    }
+    throw ESchedTasksHelperError(helper.ErrorText());
+  }
   return helper;
 }
 

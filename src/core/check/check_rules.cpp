@@ -5,6 +5,8 @@
 namespace runwarden {
 namespace {
 
+constexpr std::int32_t kMostLastLogLines = 50;
+
 void Fail(CheckSettings& settings, std::string message) {
   settings.Status = CheckStatus::Unknown;
   settings.MessageText = std::move(message);
@@ -49,6 +51,14 @@ void ReadCheckRules(CheckSettings& settings, CheckRules& rules) {
     }
   }
   rules.CheckState = settings.CheckState;
+  if (!settings.LastLogText.empty()) {
+    const ParsedInteger lines = ParseInteger(settings.LastLogText);
+    if (lines.errorPosition == 0 && lines.value >= 0 && lines.value <= kMostLastLogLines) {
+      rules.LastLogLines = static_cast<std::uint32_t>(lines.value);
+    } else {
+      Fail(settings, "Invalid last log specified. Last log should be a number of lines in range 0..50");
+    }
+  }
 }
 
 std::optional<std::string> RunStateFailure(const CheckRules& rules, const TaskRunState& state,

@@ -23,6 +23,7 @@ struct CheckRules {
   std::int32_t WarnFrameMinutes = 0;  // as TimeFrameMinutes
   TimeFrameKind WarnFrameKind = TimeFrameKind::Today;
   bool CheckState = false;
+  std::uint32_t LastLogLines = 0;  // of a Bad task's last run, shown by the forms that can
 
   // What the rules read of each task beyond its last run and exit code.
   TaskValueRequest Request() const { return {MaxRunMinutes > 0, CheckState}; }
@@ -35,7 +36,9 @@ struct CheckRules {
 //   "Invalid max run time specified. Max run time should be a positive number of minutes"
 //   (an integer as ParseInteger reads it, the whole text, above 0),
 //   "Invalid warn frame specified. Warn frame should be minutes or a time frame keyword"
-//   (read as -timeframe: is, see ReadTimeFrame).
+//   (read as -timeframe: is, see ReadTimeFrame),
+// then -lastlog:
+//   "Invalid last log specified. Last log should be a number of lines in range 0..50".
 void ReadCheckRules(CheckSettings& settings, CheckRules& rules);
 
 // The text after the last run that makes a task Bad by its run state, or none, for a task

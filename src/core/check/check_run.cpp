@@ -94,9 +94,11 @@ void StartTimeLimit(const CheckSettings& settings, const ReportTarget& target, C
   timedOut.TaskName = settings.TaskName;
   timedOut.Text = TimedOutText(settings.TimeoutSeconds);
   if (ShowsUnixTimes(target.format)) facts.CheckedAtUnixTime = platform.clock.GetUnixTime();
-  limit.Start(settings.TimeoutSeconds,
+  RenderedReport rendered = RenderForTarget(target, timedOut, facts, platform);
+  const int unknownStatus = rendered.exitStatus;
+  limit.Start(settings.TimeoutSeconds, unknownStatus,
               [target, facts, &platform, taskName = timedOut.TaskName,
-               rendered = RenderForTarget(target, timedOut, facts, platform)] {
+               rendered = std::move(rendered)] {
                 return WriteRenderedReport(target, rendered, taskName, facts, platform);
               });
 }
@@ -133,6 +135,7 @@ CheckOutcome Judge(const std::vector<std::string>& arguments, Platform& platform
         CheckRules rules;
         Validate(settings, kind, rules, leadBytes, outcome.target);
         if (settings.Status != CheckStatus::Ok) return;
+        if (!ShowsLogLines(outcome.target.format)) rules.LastLogLines = 0;
         report.TaskName = settings.TaskName;
         if (limit != nullptr && settings.TimeoutSeconds > 0) {
           StartTimeLimit(settings, outcome.target, facts, platform, timeLimit);
@@ -161,8 +164,9 @@ int RunCheck(const std::vector<std::string>& arguments, Platform& platform,
   CheckTimeLimit limit(platform);
   const CheckOutcome outcome = Judge(arguments, platform, regional, leadBytes, &limit);
   if (outcome.versionOnly) {
-    platform.console.WriteLine("runwarden " + std::string(kProgramVersion));
-    return 0;
+    const std::string line = "runwarden " + std::string(kProgramVersion);
+    return WriteStandardOutput(ReportFormat::ScriptRes,
+                               {line + std::string(platform.console.LineEnd()), 0}, platform);
   }
   return limit.Deliver(
       [&] { return DeliverReport(outcome.target, outcome.report, outcome.facts, platform); });

@@ -38,6 +38,8 @@ struct CheckSettings {
   std::int32_t TimeoutSeconds = 0;  // TimeoutText once validated; 0: no limit
   bool ShowVersion = false;   // -version: print the version, nothing else
   std::string CredentialTarget;  // -cred: the stored credential that gives account and password
+  std::string LastLogText;       // -lastlog: lines of a Bad task's last run to show
+  std::string UserManager;       // -usermanager: the user whose own manager is read
 };
 
 }  // namespace runwarden

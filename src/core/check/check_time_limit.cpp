@@ -21,11 +21,13 @@ std::string TimedOutText(std::int32_t seconds) {
   return "Check timed out after " + DecimalText(seconds) + " seconds";
 }
 
-void CheckTimeLimit::Start(std::int32_t seconds, Delivery deliverTimedOut) {
+void CheckTimeLimit::Start(std::int32_t seconds, int unwrittenStatus, Delivery deliverTimedOut) {
   deliverTimedOut_ = std::move(deliverTimedOut);
+  unwrittenStatus_ = unwrittenStatus;
   timedOutText_ = TimedOutText(seconds);
   const auto deadline = platform_.deadline.StartDeadline(
-      std::chrono::seconds(seconds), [this] { return watchdogStatus_ = deliverTimedOut_(); });
+      std::chrono::seconds(seconds), unwrittenStatus,
+      [this] { return watchdogStatus_ = deliverTimedOut_(); });
   platform_.com.SetCheckDeadline(deadline);
 }
 
@@ -36,7 +38,8 @@ void CheckTimeLimit::Enforce() const {
 int CheckTimeLimit::Deliver(const Delivery& deliverOwn) {
   if (!deliverTimedOut_) return deliverOwn();
   if (!platform_.deadline.ClaimOutput()) return watchdogStatus_;  // the watchdog wrote it
-  return platform_.deadline.DeadlinePassed() ? deliverTimedOut_() : deliverOwn();
+  const int status = platform_.deadline.DeadlinePassed() ? deliverTimedOut_() : deliverOwn();
+  return platform_.deadline.OutputWritten() ? status : unwrittenStatus_;
 }
 
 }  // namespace runwarden

@@ -3,7 +3,9 @@
 // then on the scheduler calls end by its deadline where the platform can bound them, the
 // check stops at its next step once the deadline has passed, and its one result is then
 // "Check timed out after N seconds", Unknown, in the form asked for. Where a call does not
-// return at all, the platform's watchdog writes that same output and ends the process.
+// return at all, the platform's watchdog writes that same output and ends the process; where
+// the output is not written whole in time (a hung file system, a pipe nobody reads), it is
+// given up and the process ends with the form's Unknown status.
 
 #include <cstdint>
 #include <functional>
@@ -30,18 +32,21 @@ class CheckTimeLimit {
   CheckTimeLimit(const CheckTimeLimit&) = delete;
   CheckTimeLimit& operator=(const CheckTimeLimit&) = delete;
 
-  // Starts the limit now, at most once; deliverTimedOut writes the timed-out result.
-  void Start(std::int32_t seconds, Delivery deliverTimedOut);
+  // Starts the limit now, at most once; deliverTimedOut writes the timed-out result, and
+  // unwrittenStatus is the exit status when no output could be written in time.
+  void Start(std::int32_t seconds, int unwrittenStatus, Delivery deliverTimedOut);
   // Raises the timed-out failure once the deadline has passed; nothing without a limit.
   void Enforce() const;
   // Writes the check's own output by deliverOwn, or the timed-out one once the deadline has
-  // passed, unless the watchdog has written that; returns the exit status of the output.
+  // passed, unless the watchdog has written that; returns the exit status of the output, or
+  // the unwritten status when the writing was given up.
   int Deliver(const Delivery& deliverOwn);
 
  private:
   Platform& platform_;
   Delivery deliverTimedOut_;  // empty: no limit
   int watchdogStatus_ = 0;    // the exit status of what the watchdog wrote
+  int unwrittenStatus_ = 0;
   std::string timedOutText_;
 };
 

@@ -11,7 +11,8 @@ namespace {
 
 enum class OptionField {
   HostName, TaskName, UserName, Password, TimeFrame, IgnoreResult, RemoteGmt, Format,
-  OkCodes, MaxRun, WarnFrame, CheckState, OutFile, Timeout, Version, Credential
+  OkCodes, MaxRun, WarnFrame, CheckState, OutFile, Timeout, Version, Credential,
+  LastLog, UserManager
 };
 
 struct Option {
@@ -21,7 +22,7 @@ struct Option {
 };
 
 // Tested in this order; the first key found in an argument decides, wherever it stands.
-constexpr std::array<Option, 16> kOptions{{
+constexpr std::array<Option, 18> kOptions{{
     {"-host:", "-host:", OptionField::HostName},
     {"-task:", "-task:", OptionField::TaskName},
     {"-user:", "-user:", OptionField::UserName},
@@ -40,6 +41,8 @@ constexpr std::array<Option, 16> kOptions{{
     {"-timeout:", "-timeout:", OptionField::Timeout},
     {"-version", "", OptionField::Version},
     {"-cred:", "-cred:", OptionField::Credential},
+    {"-lastlog:", "-lastlog:", OptionField::LastLog},
+    {"-usermanager:", "-usermanager:", OptionField::UserManager},
 }};
 
 constexpr std::array<std::string_view, 4> kHelpSwitches{"/h", "/?", "-h", "-?"};
@@ -111,6 +114,8 @@ void ParseArgument(const std::string& argument, TimeZone& timeZone, CaseMapping&
     case OptionField::OutFile: settings.OutFile = std::move(value); break;
     case OptionField::Timeout: settings.TimeoutText = std::move(value); break;
     case OptionField::Credential: settings.CredentialTarget = std::move(value); break;
+    case OptionField::LastLog: settings.LastLogText = std::move(value); break;
+    case OptionField::UserManager: settings.UserManager = std::move(value); break;
     case OptionField::IgnoreResult:
     case OptionField::CheckState:
     case OptionField::Version: break;

@@ -32,13 +32,20 @@ RenderedReport RenderForTarget(const ReportTarget& target, const CheckReport& re
   return {OutputBytes(output, platform.console), output.exitStatus};
 }
 
+int WriteStandardOutput(ReportFormat format, const RenderedReport& rendered, Platform& platform) {
+  const SystemErrorCode error = platform.console.Write(rendered.bytes);
+  if (error == 0) return rendered.exitStatus;
+  platform.console.WriteErrorLine("Cannot write standard output: " +
+                                  SystemErrorText(platform.logon, error));
+  CheckReport unknown;
+  unknown.Status = CheckStatus::Unknown;
+  return RenderReport(format, unknown, CheckFacts{}).exitStatus;
+}
+
 int WriteRenderedReport(const ReportTarget& target, const RenderedReport& rendered,
                         const std::string& taskName, const CheckFacts& facts,
                         Platform& platform) {
-  if (target.outFile.empty()) {
-    platform.console.Write(rendered.bytes);
-    return rendered.exitStatus;
-  }
+  if (target.outFile.empty()) return WriteStandardOutput(target.format, rendered, platform);
   const SystemErrorCode error = platform.outputFile.ReplaceFile(target.outFile, rendered.bytes);
   if (error == 0) return rendered.exitStatus;
   CheckReport failure;
@@ -47,8 +54,8 @@ int WriteRenderedReport(const ReportTarget& target, const RenderedReport& render
   failure.Text = "Cannot write output file \"" + target.outFile +
                  "\": " + SystemErrorText(platform.logon, error);
   const ReportOutput failed = Render(target.format, failure, facts, platform);
-  platform.console.Write(OutputBytes(failed, platform.console));
-  return failed.exitStatus;
+  return WriteStandardOutput(target.format,
+                             {OutputBytes(failed, platform.console), failed.exitStatus}, platform);
 }
 
 int DeliverReport(const ReportTarget& target, const CheckReport& report, const CheckFacts& facts,

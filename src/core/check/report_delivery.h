@@ -28,6 +28,10 @@ struct RenderedReport {
 RenderedReport RenderForTarget(const ReportTarget& target, const CheckReport& report,
                                const CheckFacts& facts, Platform& platform);
 
+// Writes rendered bytes to standard output and returns their exit status; when that fails,
+// one line on standard error says why and the form's Unknown status is returned.
+int WriteStandardOutput(ReportFormat format, const RenderedReport& rendered, Platform& platform);
+
 // Writes a rendered report whole: to standard output, or over the file in one step. When
 // the file cannot be written it keeps its old content, and an Unknown result in the same
 // form, naming the file and the system's reason, goes to standard output instead (for the

@@ -53,6 +53,9 @@ void TaskJudge::Judge(TSchedTasksHelper& helper, CheckReport& report) {
     report.Text += " Last Result : " + DecimalText(static_cast<std::int64_t>(exitCode));
   }
   if (rules_.Request().Any()) JudgeRunState(helper.RunState(rules_.Request()), frame, report);
+  if (report.Status == CheckStatus::Bad && rules_.LastLogLines > 0) {
+    report.LogLines = helper.LastLogLines(rules_.LastLogLines);
+  }
   if (rules_.WarnFrame) {
     report.WarnWindowSeconds = warnWindow_.Seconds();
     report.Warning =

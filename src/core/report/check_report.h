@@ -39,6 +39,9 @@ struct CheckReport {
   // A check of one task that reached the scheduler and asked it for the task: the report
   // is that task's too.
   bool TaskAsked = false;
+  // The last lines that a Bad task's last run wrote, oldest first, in UTF-8 (-lastlog:);
+  // none where they were not asked for or the scheduler keeps none.
+  std::optional<std::vector<std::string>> LogLines{};
   // A check of many tasks: the report of each, by name; TaskName is then the pattern.
   std::vector<CheckReport> Tasks{};
   // Text is the summary of Tasks (SummaryText), which names them: a form in another

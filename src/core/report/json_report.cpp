@@ -41,14 +41,19 @@ std::string JsonArray(const std::vector<std::string>& items) {
 }
 
 std::string TaskObject(const CheckReport& task, bool warnFrame) {
-  return JsonObject()
-      .Text("task", task.TaskName)
+  JsonObject object;
+  object.Text("task", task.TaskName)
       .Text("status", VerdictName(VerdictOf(task, warnFrame)))
       .Number("last_run", task.LastRunUnixTime)
       .Text("last_run_text", task.LastRunText)
       .Number("exit_code", task.LastResult)
-      .Text("text", task.Text)
-      .Close();
+      .Text("text", task.Text);
+  if (task.LogLines) {
+    std::vector<std::string> lines;
+    for (const std::string& line : *task.LogLines) lines.push_back(JsonString(line));
+    object.Raw("log", JsonArray(lines));
+  }
+  return object.Close();
 }
 
 }  // namespace
@@ -92,7 +97,7 @@ std::string JsonDocument(const CheckReport& report, const CheckFacts& facts) {
       .Raw("performance_data", JsonArray(values))
       .Number("checked_at", facts.CheckedAtUnixTime)
       .Text("task", facts.TaskName)
-      .Text("host", facts.Host)
+      .Text("computer", facts.Host)
       .Text("timeframe", facts.TimeFrame)
       .Raw("tasks", JsonArray(tasks))
       .Close();

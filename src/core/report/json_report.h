@@ -11,7 +11,7 @@
 namespace runwarden {
 
 // {"status":…,"exit_status":…,"plugin_output":…,"performance_data":[…],"checked_at":…,
-//  "task":…,"host":…,"timeframe":…,"tasks":[{"task":…,"status":…,"last_run":…,
+//  "task":…,"computer":…,"timeframe":…,"tasks":[{"task":…,"status":…,"last_run":…,
 //  "last_run_text":…,"exit_code":…,"text":…},…]}; the texts of report and facts are UTF-8.
 // "checked_at", "last_run" and "exit_code" are left out where there is no such value.
 std::string JsonDocument(const CheckReport& report, const CheckFacts& facts);

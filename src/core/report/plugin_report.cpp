@@ -28,6 +28,27 @@ std::string PluginText(std::string text) {
   return text;
 }
 
+// The widest a run's own line is shown, in bytes, before it is cut.
+constexpr std::size_t kLogLineWidth = 200;
+
+// A line a run wrote, under its task in the long output: indented, control characters as
+// blanks, "|" as the summary has it, cut at the width on a character's boundary.
+std::string LogLineText(std::string_view line) {
+  std::string text;
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(line[i]);
+    const bool startsCharacter = (byte & 0xC0) != 0x80;
+    if (startsCharacter && text.size() >= kLogLineWidth) return "  " + text + "...";
+    text += byte < 0x20 || byte == 0x7F ? ' ' : byte == '|' ? '!' : line[i];
+  }
+  return "  " + text;
+}
+
+void AddLogLines(const CheckReport& report, std::vector<std::string>& lines) {
+  if (!report.LogLines) return;
+  for (const std::string& line : *report.LogLines) lines.push_back(LogLineText(line));
+}
+
 // label=value[unit][;warning[;critical]], an empty warning kept only before a critical.
 std::string PerfDataValue(std::string_view label, std::int64_t value, std::string_view unit,
                           std::optional<std::int64_t> warning = std::nullopt,
@@ -58,12 +79,15 @@ std::string Summary(const CheckReport& report) {
          PluginText(report.TaskName.empty() ? report.Text : report.TaskName + ": " + report.Text);
 }
 
-// "CRITICAL - Backup: 12/7/26 2:00:00 am" for each task of a pattern.
+// "CRITICAL - Backup: 12/7/26 2:00:00 am" for each task of a pattern, each followed by the
+// lines its last run wrote when they were asked for; those of a single task come first.
 std::vector<std::string> LongOutput(const CheckReport& report) {
   std::vector<std::string> lines;
+  AddLogLines(report, lines);
   for (const CheckReport& task : report.Tasks) {
     lines.push_back(std::string(StatusWord(task)) + " - " +
                     PluginText(task.TaskName + ": " + task.Text));
+    AddLogLines(task, lines);
   }
   return lines;
 }

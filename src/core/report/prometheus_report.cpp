@@ -54,6 +54,13 @@ class Exposition {
     }
   }
 
+  // A comment line, which collectors pass over and a person reads: one line of UTF-8.
+  void Comment(std::string_view text) {
+    std::string line = "# ";
+    for (const char c : ValidUtf8(text)) line += c == '\n' || c == '\r' ? ' ' : c;
+    lines_.push_back(std::move(line));
+  }
+
   std::vector<std::string> Lines() && { return std::move(lines_); }
 
  private:
@@ -94,6 +101,10 @@ std::string PrometheusLabelValue(std::string_view text) {
 std::vector<std::string> PrometheusLines(const CheckReport& report, const CheckFacts& facts) {
   const std::vector<const CheckReport*> tasks = CheckedTasks(report);
   Exposition exposition(facts);
+  // Why the check could not give its verdict (options, the output file, the time limit).
+  if (report.Status == CheckStatus::Unknown && !report.Text.empty()) {
+    exposition.Comment("unknown: " + report.Text);
+  }
   exposition.Begin(kCheckStatus);
   exposition.StatusSeries(facts.TaskName, VerdictOf(report, facts.WarnFrame), facts.WarnFrame);
   exposition.Begin(kCheckTasks);

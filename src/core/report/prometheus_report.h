@@ -16,7 +16,8 @@ namespace runwarden {
 // runwarden_check_tasks and runwarden_check_timestamp_seconds; for each task:
 // runwarden_task_status, runwarden_task_last_run_timestamp_seconds (a task that ran) and
 // runwarden_task_last_exit_code (a task whose exit code was read). The outcome "warning"
-// has a series only where a warn frame was given.
+// has a series only where a warn frame was given. A check that ends Unknown with a text
+// begins with a comment line that gives it: "# unknown: " and the text.
 std::vector<std::string> PrometheusLines(const CheckReport& report, const CheckFacts& facts);
 
 // A label value as the format writes it between its quotes: backslash, double quote and

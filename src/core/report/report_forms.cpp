@@ -35,6 +35,10 @@ bool ShowsUnixTimes(ReportFormat format) {
   return format == ReportFormat::Prometheus || format == ReportFormat::Json;
 }
 
+bool ShowsLogLines(ReportFormat format) {
+  return format == ReportFormat::Nagios || format == ReportFormat::Json;
+}
+
 ReportOutput RenderReport(ReportFormat format, const CheckReport& report, const CheckFacts& facts) {
   // The machine-read forms have the exit status of the default form.
   const int defaultStatus = static_cast<int>(report.Status);

@@ -24,6 +24,10 @@ bool IsUtf8Form(ReportFormat format);
 // are read for it alone.
 bool ShowsUnixTimes(ReportFormat format);
 
+// Whether the form shows the lines of a Bad task's last run (CheckReport::LogLines), which
+// are read for it alone.
+bool ShowsLogLines(ReportFormat format);
+
 // What a form makes of a report: its lines, without line ends, and the process exit status.
 struct ReportOutput {
   std::vector<std::string> lines;

@@ -79,6 +79,9 @@ CheckReport Utf8Report(const CheckReport& report, Utf8Texts& texts) {
                       ? texts.FromAnsi(report.TaskName)
                       : texts.FromWide(report.WideTaskName);
   utf8.LastRunText = texts.FromAnsi(report.LastRunText);
+  if (utf8.LogLines) {
+    for (std::string& line : *utf8.LogLines) line = ValidUtf8(line);  // already UTF-8
+  }
   for (CheckReport& task : utf8.Tasks) task = Utf8Report(task, texts);
   // A pattern's summary of the tasks' UTF-8 names: their names in the code page may have
   // lost characters that it does not hold.

@@ -103,6 +103,7 @@ bool TSchedTasksHelper::Connect(std::string_view host) {
   host_.clear();
   const HResult created = com_.CoCreateInstance(CLSID_CTaskScheduler, nullptr, kClassContextInprocServer,
                                                 IID_ITaskScheduler, Scheduler.Put());
+  connectResult_ = created;
   if (created != 0 || !Scheduler) {
     errorText_ = "Error in CoCreateInstance. Error Code: " +
                  HexText(static_cast<std::uint32_t>(created), 8);
@@ -111,6 +112,7 @@ bool TSchedTasksHelper::Connect(std::string_view host) {
   if (host.empty()) return true;
   const char16_t* computer = WideName(wideText_, host);
   const HResult targeted = computer ? Scheduler.Get()->SetTargetComputer(computer) : kNameTooLong;
+  connectResult_ = targeted;
   if (targeted == 0) {
     host_ = host;
     return true;
@@ -383,6 +385,12 @@ TaskRunState TSchedTasksHelper::RunState(const TaskValueRequest& request) {
   if (RegisteredTask) return ReadTaskRunState(*RegisteredTask.Get(), request);
   if (Task) return ReadTaskRunState(*Task.Get(), request);
   return {};
+}
+
+std::optional<std::vector<std::string>> TSchedTasksHelper::LastLogLines(std::uint32_t count) {
+  std::vector<std::string> lines;
+  if (!Task || Task.Get()->GetLastLogLines(count, &lines) != 0) return std::nullopt;
+  return lines;
 }
 
 std::uint32_t TSchedTasksHelper::LastExitCode() {

@@ -86,9 +86,14 @@ class TSchedTasksHelper {
   // a task running now gives 0, one that has not run throws the never-ran EConvertError
   // of LastRunTime; every other value is the exit code.
   std::uint32_t LastExitCode();
+  // The result code of the last Connect: 0, or why it failed.
+  HResult ConnectResult() const { return connectResult_; }
   // Requires a successful OpenTask. The values asked for, each with one call at most (see
   // ReadTaskRunState); none asked for, no call.
   TaskRunState RunState(const TaskValueRequest& request);
+  // Up to count of the last lines the task's last run wrote, where the scheduler keeps them
+  // (a 1.0 task object that gives them); none otherwise.
+  std::optional<std::vector<std::string>> LastLogLines(std::uint32_t count);
 
   const std::string& ErrorText() const { return errorText_; }
 
@@ -114,6 +119,7 @@ class TSchedTasksHelper {
   CountedRef<IRegisteredTask> RegisteredTask;
   std::string host_;  // the computer that Scheduler addresses, for the 2.0 connection
   std::string errorText_;
+  HResult connectResult_ = 0;
 };
 
 }  // namespace runwarden

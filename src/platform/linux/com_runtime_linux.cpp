@@ -14,7 +14,8 @@ HResult LinuxComRuntime::CoCreateInstance(const Guid& clsid, CountedObject*, std
   *object = nullptr;
   if (clsid != CLSID_CTaskScheduler) return kClassNotRegistered;
   if (iid != IID_ITaskScheduler) return kNoInterface;
-  return CreateSystemdScheduler(remoteLogin_, !remoteTarget_, checkDeadline_, values_, object);
+  return CreateSystemdScheduler({remoteLogin_, userManager_}, !remoteTarget_, checkDeadline_,
+                                values_, object);
 }
 
 HResult LinuxComRuntime::CoCreateInstance(const Guid&, CountedObject*, std::uint32_t, const Guid&,

@@ -3,9 +3,12 @@
 #error "console_linux.cpp belongs to the Linux build only"
 #endif
 
+#include <fcntl.h>
 #include <langinfo.h>
 #include <locale.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -56,7 +59,33 @@ std::string BoxDrawingAsUtf8(std::string_view line) {
   return converted;
 }
 
+// Whether the descriptor was closed; if so it is held open on /dev/null from now on.
+bool ReserveIfClosed(int descriptor) {
+  if (fcntl(descriptor, F_GETFD) != -1 || errno != EBADF) return false;
+  const int placeholder = open("/dev/null", O_RDWR | O_CLOEXEC);
+  if (placeholder >= 0 && placeholder != descriptor) {  // a lower one was free too
+    dup2(placeholder, descriptor);
+    close(placeholder);
+  }
+  return true;
+}
+
 }  // namespace
+
+int WriteWhole(int descriptor, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t written = write(descriptor, bytes.data(), bytes.size());
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(written));
+  }
+  return 0;
+}
+
+LinuxConsole::LinuxConsole()
+    : outputClosed_(ReserveIfClosed(STDOUT_FILENO)), errorClosed_(ReserveIfClosed(STDERR_FILENO)) {}
 
 void LinuxConsole::WriteLine(std::string_view line) {
   std::fwrite(line.data(), 1, line.size(), stdout);
@@ -64,9 +93,19 @@ void LinuxConsole::WriteLine(std::string_view line) {
   std::fflush(stdout);
 }
 
-void LinuxConsole::Write(std::string_view bytes) {
-  std::fwrite(bytes.data(), 1, bytes.size(), stdout);
-  std::fflush(stdout);
+SystemErrorCode LinuxConsole::Write(std::string_view bytes) {
+  if (outputClosed_) return EBADF;
+  // What stdio still holds (the help text) comes first; its failure is the output's too.
+  errno = 0;
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) return errno != 0 ? errno : EIO;
+  return static_cast<SystemErrorCode>(WriteWhole(STDOUT_FILENO, bytes));
+}
+
+void LinuxConsole::WriteErrorLine(std::string_view line) {
+  if (errorClosed_) return;
+  std::string text(line);
+  text += '\n';
+  WriteWhole(STDERR_FILENO, text);
 }
 
 std::string_view LinuxConsole::LineEnd() { return "\n"; }

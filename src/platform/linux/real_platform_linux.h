@@ -14,6 +14,10 @@
 
 namespace runwarden {
 
+// Writes every byte to the descriptor, in as few calls as it takes (a short output reaches a
+// pipe in one piece); 0, or errno of the write that failed.
+int WriteWhole(int descriptor, std::string_view bytes);
+
 // Seconds since the epoch as the local date and time, with the given milliseconds.
 SystemTime LocalSystemTime(std::time_t seconds, std::uint16_t milliseconds);
 
@@ -29,12 +33,21 @@ class LinuxTimeZone final : public TimeZone {
   bool LocalToUnixTime(const SystemTime& local, std::int64_t* unixTime) override;
 };
 
+// Standard output and error that were closed when the program started are held open on
+// /dev/null, so that no file or socket the program opens takes their descriptors and
+// receives the output; writing to them still fails, as it would have.
 class LinuxConsole final : public Console {
  public:
+  LinuxConsole();
   void WriteLine(std::string_view line) override;
   void WriteCp437Line(std::string_view line) override;
-  void Write(std::string_view bytes) override;
+  SystemErrorCode Write(std::string_view bytes) override;
+  void WriteErrorLine(std::string_view line) override;
   std::string_view LineEnd() override;
+
+ private:
+  bool outputClosed_;
+  bool errorClosed_;
 };
 
 // No COM on Linux: initialisation succeeds and does nothing; the scheduler object is a
@@ -54,6 +67,10 @@ class LinuxComRuntime final : public ComRuntime {
     checkDeadline_ = deadline;
   }
   void RequestTaskValues(const TaskValueRequest& values) override { values_ = values; }
+  HResult SetUserManager(std::string_view user) override {
+    userManager_ = user;
+    return 0;
+  }
 
  private:
   std::string remoteLogin_;  // the ssh login for a remote computer; empty: ssh's choice
@@ -61,6 +78,7 @@ class LinuxComRuntime final : public ComRuntime {
   std::chrono::steady_clock::time_point checkDeadline_ =
       std::chrono::steady_clock::time_point::max();  // none: each object's own limits
   TaskValueRequest values_;  // none: the last run and exit code alone
+  std::string userManager_;  // empty: the system manager
 };
 
 class LinuxWideText final : public WideText {
@@ -122,23 +140,34 @@ class LinuxOutputFile final : public OutputFile {
 
 // Every wait of the scheduler objects ends by the check's deadline (SetCheckDeadline), so
 // the check itself reports the time-out after its normal clean-up; the watchdog, a thread
-// of its own, is the backstop for a wait that does not, a moment after the deadline.
+// of its own, is the backstop for a wait that does not, a moment after the deadline, and
+// for a write of the output that does not end, a moment later. The watchdog itself never
+// writes: when it claims the output, a writer thread of its own writes it.
 class LinuxDeadlineTimer final : public DeadlineTimer {
  public:
   LinuxDeadlineTimer() = default;
   LinuxDeadlineTimer(const LinuxDeadlineTimer&) = delete;
   LinuxDeadlineTimer& operator=(const LinuxDeadlineTimer&) = delete;
   ~LinuxDeadlineTimer() override;  // stops the watchdog that has not fired
-  TimePoint StartDeadline(std::chrono::seconds limit, std::function<int()> writeTimedOut) override;
+  TimePoint StartDeadline(std::chrono::seconds limit, int unwrittenStatus,
+                          std::function<int()> writeTimedOut) override;
   bool DeadlinePassed() override;
   bool ClaimOutput() override;
+  bool OutputWritten() override;
+
+  // Who holds the output.
+  enum class Output { Open, CheckWriting, WatchdogWriting, Written, GivenUp };
 
  private:
   void Watch();
+  // Waits until then or until the timer is stopped; true when stopped.
+  bool StoppedBefore(TimePoint then);
+  void WriteTimedOut();
 
   TimePoint deadline_ = TimePoint::max();
+  int unwrittenStatus_ = 0;
   std::function<int()> writeTimedOut_;
-  std::atomic<bool> claimed_{false};
+  std::atomic<Output> output_{Output::Open};
   std::mutex mutex_;
   std::condition_variable stop_;
   bool stopping_ = false;  // guarded by mutex_

@@ -70,13 +70,14 @@ bool ParseSshDestination(std::string_view text, std::string_view defaultUser,
 }
 
 std::vector<std::string> SshArguments(const SshDestination& destination,
-                                      std::chrono::seconds connectTimeout) {
+                                      std::chrono::seconds connectTimeout,
+                                      std::string_view remoteCommand) {
   std::vector<std::string> arguments = {
       "ssh", "-xT", "-o", "BatchMode=yes", "-o",
       "ConnectTimeout=" + std::to_string(connectTimeout.count()), "-o", "LogLevel=ERROR"};
   if (!destination.user.empty()) arguments.insert(arguments.end(), {"-l", destination.user});
   if (!destination.port.empty()) arguments.insert(arguments.end(), {"-p", destination.port});
-  arguments.insert(arguments.end(), {"--", destination.host, "systemd-stdio-bridge"});
+  arguments.insert(arguments.end(), {"--", destination.host, std::string(remoteCommand)});
   return arguments;
 }
 
@@ -86,6 +87,8 @@ SshFailure ClassifySshFailure(int exitStatus, std::string_view errorOutput) {
       Contains(errorOutput, "Too many authentication failures")) {
     return SshFailure::AccessDenied;
   }
+  if (exitStatus == 67) return SshFailure::NoSuchUser;     // EX_NOUSER
+  if (exitStatus == 69) return SshFailure::NoUserManager;  // EX_UNAVAILABLE
   // 255 is ssh's own failure (no route, refused, timed out, unknown name); -1 one that
   // had to be stopped. Any other status is the remote command's.
   if (exitStatus == 255 || exitStatus < 0) return SshFailure::Unreachable;

@@ -25,12 +25,15 @@ bool ParseSshDestination(std::string_view text, std::string_view defaultUser,
                          SshDestination& destination);
 
 // The ssh command line: key or agent authentication only (no prompt), bounded connect
-// time, no terminal, the remote system bus bridged to standard input and output.
+// time, no terminal, the remote command's standard input and output those of ssh: by
+// default the remote system bus bridged to them.
 std::vector<std::string> SshArguments(const SshDestination& destination,
-                                      std::chrono::seconds connectTimeout);
+                                      std::chrono::seconds connectTimeout,
+                                      std::string_view remoteCommand = "systemd-stdio-bridge");
 
-// Why a failed ssh ended, judged from its exit status and error output.
-enum class SshFailure { AccessDenied, Unreachable, Other };
+// Why a failed ssh ended, judged from its exit status and error output; NoSuchUser and
+// NoUserManager are the remote command's own statuses (user_manager_linux.h).
+enum class SshFailure { AccessDenied, Unreachable, NoSuchUser, NoUserManager, Other };
 SshFailure ClassifySshFailure(int exitStatus, std::string_view errorOutput);
 
 class SshTunnel {

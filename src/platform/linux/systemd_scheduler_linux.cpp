@@ -16,12 +16,14 @@
 #include <utility>
 #include <vector>
 
+#include "platform/linux/journal_linux.h"
 #include "platform/linux/real_platform_linux.h"
 #include "platform/linux/ssh_tunnel_linux.h"
 #include "platform/linux/systemd_bus_linux.h"
 #include "platform/linux/systemd_task_linux.h"
 #include "platform/linux/unit_listing_linux.h"
 #include "platform/linux/unit_run_record_linux.h"
+#include "platform/linux/user_manager_linux.h"
 
 namespace runwarden {
 namespace {
@@ -33,7 +35,7 @@ Deadline ConnectionDeadline(std::chrono::seconds limit, Deadline checkDeadline) 
 }
 
 // The local system manager's bus: DBUS_SYSTEM_BUS_ADDRESS, else the standard socket.
-HResult ConnectLocalManager(Deadline deadline, sd_bus** connection) {
+HResult ConnectSystemManager(Deadline deadline, sd_bus** connection) {
   sd_bus* bus = nullptr;
   int r = sd_bus_open_system(&bus);
   sd_bus_error error{};
@@ -46,6 +48,19 @@ HResult ConnectLocalManager(Deadline deadline, sd_bus** connection) {
   }
   *connection = bus;
   return 0;
+}
+
+// The local manager that user names (the system's when empty), and the journal of its units.
+HResult ConnectLocalManager(std::string_view user, Deadline deadline, sd_bus** connection,
+                            std::shared_ptr<UnitJournal>& journal) {
+  if (user.empty()) {
+    journal = NewLocalJournal();
+    return ConnectSystemManager(deadline, connection);
+  }
+  const std::optional<uid_t> uid = LocalUserId(user);
+  if (!uid) return kUnknownAccount;
+  journal = NewLocalJournal(*uid);
+  return ConnectUserManager(*uid, deadline, connection);
 }
 
 // The names of listed tasks, given out in their order.
@@ -81,11 +96,14 @@ class SystemdWorkItems final : public IEnumWorkItems {
 // that ssh ends by itself. Every call over a connection ends by its deadline.
 class SystemdScheduler final : public ITaskScheduler {
  public:
-  SystemdScheduler(sd_bus* bus, Deadline deadline, std::string_view remoteLogin,
-                   Deadline checkDeadline, const TaskValueRequest& values)
+  SystemdScheduler(sd_bus* bus, std::shared_ptr<UnitJournal> journal, Deadline deadline,
+                   const ManagerChoice& choice, Deadline checkDeadline,
+                   const TaskValueRequest& values)
       : bus_(bus),
         deadline_(deadline),
-        remoteLogin_(remoteLogin),
+        journal_(std::move(journal)),
+        remoteLogin_(choice.remoteLogin),
+        userManager_(choice.userManager),
         checkDeadline_(checkDeadline),
         values_(values) {}
   std::uint32_t AddRef() override { return ++count_; }
@@ -103,7 +121,9 @@ class SystemdScheduler final : public ITaskScheduler {
 
     const Deadline deadline = ConnectionDeadline(kRemoteCheckLimit, checkDeadline_);
     auto tunnel = std::make_unique<SshTunnel>();
-    const int connection = tunnel->Start(SshArguments(destination, kSshConnectTimeout));
+    const int connection = tunnel->Start(SshArguments(
+        destination, kSshConnectTimeout,
+        userManager_.empty() ? "systemd-stdio-bridge" : RemoteUserBridgeCommand(userManager_)));
     if (connection < 0) return kFailure;  // no ssh to start
     sd_bus* bus = nullptr;
     int r = sd_bus_new(&bus);
@@ -127,6 +147,7 @@ class SystemdScheduler final : public ITaskScheduler {
     bus_ = bus;
     tunnel_ = std::move(tunnel);
     deadline_ = deadline;
+    journal_ = NewRemoteJournal(destination, deadline, userManager_);
     return 0;
   }
 
@@ -136,16 +157,16 @@ class SystemdScheduler final : public ITaskScheduler {
     const std::string unitName = UnitNameOfTask(Utf8FromUtf16(name));
     if (const auto listed = listedRuns_.find(unitName); listed != listedRuns_.end()) {
       if (listed->second.result != 0) return listed->second.result;
-      *item = NewSystemdTask(listed->second.record);
+      *item = NewSystemdTask(listed->second.record, journal_);
       return 0;
     }
     if (bus_ == nullptr) {  // never pointed at a computer: the local one is asked
       if (const HResult connected = ConnectLocal(); connected != 0) return connected;
     }
     RunRecord record;
-    const HResult read = ReadRunRecord(Manager(), unitName, values_, record);
+    const HResult read = ReadRunRecord(Manager(), unitName, values_, journal_.get(), record);
     if (read != 0) return read;
-    *item = NewSystemdTask(record);
+    *item = NewSystemdTask(record, journal_);
     return 0;
   }
 
@@ -162,7 +183,7 @@ class SystemdScheduler final : public ITaskScheduler {
         ListTaskUnits(Manager(), PatternGlobs(Utf8FromUtf16(pattern)), units, shownAs);
     if (listed != 0) return listed;
     std::vector<std::pair<std::string, std::string>> started;
-    ReadRunRecords(Manager(), units, values_, listedRuns_, started);
+    ReadRunRecords(Manager(), units, values_, journal_.get(), listedRuns_, started);
     std::vector<std::u16string> names;
     for (std::string unit : TaskNamesOf(units, started)) {
       if (const auto alias = shownAs.find(unit); alias != shownAs.end()) {
@@ -180,7 +201,7 @@ class SystemdScheduler final : public ITaskScheduler {
 
   HResult ConnectLocal() {
     deadline_ = ConnectionDeadline(kLocalCheckLimit, checkDeadline_);
-    return ConnectLocalManager(deadline_, &bus_);
+    return ConnectLocalManager(userManager_, deadline_, &bus_, journal_);
   }
 
   ManagerBus Manager() const { return {bus_, tunnel_ != nullptr, deadline_}; }
@@ -188,6 +209,7 @@ class SystemdScheduler final : public ITaskScheduler {
   void CloseConnection() {
     bus_ = sd_bus_close_unref(bus_);
     tunnel_.reset();
+    journal_.reset();
     listedRuns_.clear();
   }
 
@@ -203,6 +225,10 @@ class SystemdScheduler final : public ITaskScheduler {
         return kAccessDenied;
       case SshFailure::Unreachable:
         return kHostUnreachable;
+      case SshFailure::NoSuchUser:
+        return kUnknownAccount;
+      case SshFailure::NoUserManager:
+        return kServiceNotRunning;
       case SshFailure::Other:
         break;
     }
@@ -213,7 +239,9 @@ class SystemdScheduler final : public ITaskScheduler {
   sd_bus* bus_;
   Deadline deadline_;                  // of the calls over bus_
   std::unique_ptr<SshTunnel> tunnel_;  // set while the bus reaches a remote computer
+  std::shared_ptr<UnitJournal> journal_;  // of the computer the bus reaches
   std::string remoteLogin_;
+  std::string userManager_;  // empty: the system manager
   Deadline checkDeadline_;
   TaskValueRequest values_;  // read of each task besides its last run
   std::map<std::string, UnitRun> listedRuns_;  // of the units the last Enum listed
@@ -221,19 +249,19 @@ class SystemdScheduler final : public ITaskScheduler {
 
 }  // namespace
 
-HResult CreateSystemdScheduler(std::string_view remoteLogin, bool connectLocal,
+HResult CreateSystemdScheduler(const ManagerChoice& choice, bool connectLocal,
                                Deadline checkDeadline, const TaskValueRequest& values,
                                ITaskScheduler** object) {
   *object = nullptr;
   sd_bus* bus = nullptr;
+  std::shared_ptr<UnitJournal> journal;
   Deadline deadline = checkDeadline;
   if (connectLocal) {
     deadline = ConnectionDeadline(kLocalCheckLimit, checkDeadline);
-    if (const HResult connected = ConnectLocalManager(deadline, &bus); connected != 0) {
-      return connected;
-    }
+    const HResult connected = ConnectLocalManager(choice.userManager, deadline, &bus, journal);
+    if (connected != 0) return connected;
   }
-  *object = new SystemdScheduler(bus, deadline, remoteLogin, checkDeadline, values);
+  *object = new SystemdScheduler(bus, std::move(journal), deadline, choice, checkDeadline, values);
   return 0;
 }
 

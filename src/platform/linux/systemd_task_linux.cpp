@@ -5,7 +5,9 @@
 
 #include "platform/linux/systemd_task_linux.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <utility>
 
 #include "platform/linux/systemd_bus_linux.h"
 
@@ -14,7 +16,8 @@ namespace {
 
 class SystemdTask final : public ITask {
  public:
-  explicit SystemdTask(const RunRecord& record) : record_(record) {}
+  SystemdTask(const RunRecord& record, std::shared_ptr<UnitJournal> journal)
+      : record_(record), journal_(std::move(journal)) {}
   std::uint32_t AddRef() override { return ++count_; }
   std::uint32_t Release() override {
     const std::uint32_t left = --count_;
@@ -56,15 +59,27 @@ class SystemdTask final : public ITask {
     *nextRun = LocalSystemTimeOfMicroseconds(record_.schedule->nextRun);
     return 0;
   }
+  HResult GetLastLogLines(std::uint32_t count, std::vector<std::string>* lines) override {
+    lines->clear();
+    if (journal_ == nullptr || record_.service.empty()) return kValueNotGiven;
+    const auto& run = journal_->LastRun(record_.service);
+    if (!run) return 0;
+    const std::size_t taken = std::min<std::size_t>(count, run->lines.size());
+    lines->assign(run->lines.end() - static_cast<std::ptrdiff_t>(taken), run->lines.end());
+    return 0;
+  }
 
  private:
   ~SystemdTask() = default;
   std::uint32_t count_ = 1;
   RunRecord record_;
+  std::shared_ptr<UnitJournal> journal_;
 };
 
 }  // namespace
 
-ITask* NewSystemdTask(const RunRecord& record) { return new SystemdTask(record); }
+ITask* NewSystemdTask(const RunRecord& record, std::shared_ptr<UnitJournal> journal) {
+  return new SystemdTask(record, std::move(journal));
+}
 
 }  // namespace runwarden

@@ -2,7 +2,10 @@
 // A systemd unit as a Task Scheduler 1.0 task: the record read of it, given out in the
 // answers of ITask, so that the core judges it as it judges a Windows task.
 
+#include <memory>
+
 #include "platform/com_runtime.h"
+#include "platform/linux/journal_linux.h"
 #include "platform/linux/unit_run_record_linux.h"
 
 namespace runwarden {
@@ -12,7 +15,8 @@ namespace runwarden {
 // one, else the schedule's status, else kReady; GetNextRunTime the next run in local time,
 // or the schedule's status with an all-zero record; GetMostRecentRunUnixTime the record's
 // last start as the manager gave it. A value the record does not hold is not given
-// (kValueNotGiven), a next run that is not known neither.
-ITask* NewSystemdTask(const RunRecord& record);
+// (kValueNotGiven), a next run that is not known neither. GetLastLogLines gives the lines
+// of the service's last invocation in the journal, when there is one.
+ITask* NewSystemdTask(const RunRecord& record, std::shared_ptr<UnitJournal> journal);
 
 }  // namespace runwarden

@@ -168,7 +168,7 @@ std::string LoadStateOf(AnswerReader& reader, const UnitQuestions& questions) {
 // A service or a timer is read as one listed unit; any other unit only says whether it
 // exists.
 HResult ReadRunRecord(const ManagerBus& manager, const std::string& unitName,
-                      const TaskValueRequest& values, RunRecord& record) {
+                      const TaskValueRequest& values, UnitJournal* journal, RunRecord& record) {
   if (KindOfUnit(unitName) == UnitKind::Other) {
     PropertyBatch batch(manager);
     AnswerReader reader(batch);
@@ -180,7 +180,7 @@ HResult ReadRunRecord(const ManagerBus& manager, const std::string& unitName,
   }
   std::map<std::string, UnitRun> runs;
   std::vector<std::pair<std::string, std::string>> started;
-  ReadRunRecords(manager, {{unitName, ""}}, values, runs, started);
+  ReadRunRecords(manager, {{unitName, ""}}, values, journal, runs, started);
   const UnitRun& run = runs[unitName];
   if (run.result == 0) record = run.record;
   return run.result;
@@ -193,7 +193,8 @@ HResult ReadRunRecord(const ManagerBus& manager, const std::string& unitName,
 // read as ReadRunRecord reads them, the listing's load state standing in for the one it
 // asks.
 void ReadRunRecords(const ManagerBus& manager, const std::vector<ListedUnit>& units,
-                    const TaskValueRequest& values, std::map<std::string, UnitRun>& runs,
+                    const TaskValueRequest& values, UnitJournal* journal,
+                    std::map<std::string, UnitRun>& runs,
                     std::vector<std::pair<std::string, std::string>>& started) {
   PropertyBatch first(manager), second(manager);
   std::map<std::string, UnitQuestions> services, timers;
@@ -260,6 +261,8 @@ void ReadRunRecords(const ManagerBus& manager, const std::vector<ListedUnit>& un
     } else {
       run.result = TakeServiceRun(*questions.batch, questions.service, run.record);
     }
+    if (journal != nullptr) TakeJournalRun(*journal, service, run);
+    run.record.service = service;
     const auto serviceTimers = triggeredBy.find(service);
     if (run.result == 0 && serviceTimers != triggeredBy.end() && serviceTimers->second) {
       run.record.schedule = ScheduleByTimers(*serviceTimers->second, schedules);
@@ -284,6 +287,16 @@ void ReadRunRecords(const ManagerBus& manager, const std::vector<ListedUnit>& un
       run.record.schedule = schedule == schedules.end() ? std::nullopt : schedule->second;
     }
   }
+}
+
+void TakeJournalRun(UnitJournal& journal, const std::string& service, UnitRun& run) {
+  const bool known = run.result == 0 && run.record.lastStart != 0;
+  if ((run.result != 0 && run.result != kUnknownTask) || (known && !journal.Cheap())) return;
+  const std::optional<JournalRun>& last = journal.LastRun(service);
+  if (!last || last->start == 0 || (known && last->start <= run.record.lastStart)) return;
+  if (run.result != 0) run = {};
+  run.record.lastStart = last->start;
+  run.record.exitCode = last->exitCode;
 }
 
 bool HasUnitTypeSuffix(std::string_view name) {

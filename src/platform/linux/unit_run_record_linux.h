@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/com_runtime.h"
+#include "platform/linux/journal_linux.h"
 #include "platform/linux/systemd_bus_linux.h"
 #include "platform/linux/unit_listing_linux.h"
 #include "platform/linux/unit_run_state_linux.h"
@@ -23,6 +24,7 @@ namespace runwarden {
 struct RunRecord {
   std::uint64_t lastStart = 0;  // microseconds since the epoch, 0: never
   std::uint32_t exitCode = 0;
+  std::string service;  // the service whose run this is, for its lines in the journal
   // Each only where the check asked for it and the manager answered.
   std::optional<bool> running;           // the service's main process runs (MainProcessRuns)
   std::optional<UnitSchedule> schedule;  // whether and when it runs again
@@ -35,8 +37,10 @@ struct RunRecord {
 // the schedule is a timer's own (ScheduleOfTimer), a service's that of the timers that
 // trigger it (its TriggeredBy, ScheduleOfService). A failure to read either leaves it
 // out and the record stands.
+// journal: where a run the manager no longer knows is looked up (TakeJournalRun); none
+// reads the manager alone.
 HResult ReadRunRecord(const ManagerBus& manager, const std::string& unitName,
-                      const TaskValueRequest& values, RunRecord& record);
+                      const TaskValueRequest& values, UnitJournal* journal, RunRecord& record);
 
 // What opening a unit as a task gives: its record, or the failure's result code.
 struct UnitRun {
@@ -50,8 +54,15 @@ struct UnitRun {
 // of each timer that starts a service. Without values, only the properties of the last run
 // are asked for.
 void ReadRunRecords(const ManagerBus& manager, const std::vector<ListedUnit>& units,
-                    const TaskValueRequest& values, std::map<std::string, UnitRun>& runs,
+                    const TaskValueRequest& values, UnitJournal* journal,
+                    std::map<std::string, UnitRun>& runs,
                     std::vector<std::pair<std::string, std::string>>& started);
+
+// A service's run as the journal has it, where the manager has none (it never ran since it
+// was loaded, or the unit is gone) or an older one; a journal that costs a command per
+// lookup is asked only in the first case. A run the journal has replaces start and exit
+// code; what else the manager said of the unit stays.
+void TakeJournalRun(UnitJournal& journal, const std::string& service, UnitRun& run);
 
 // Whether a name ends in the suffix of a unit type (.service, .timer, .socket, ...).
 bool HasUnitTypeSuffix(std::string_view name);

@@ -1,11 +1,12 @@
 // Standard output on Windows: lines end with CR LF, written in binary mode so that nothing
-// is doubled.
+// is doubled; standard error for what goes wrong with it.
 #include "platform/win/windows_api_win.h"
 
 #include <fcntl.h>
 #include <io.h>
 
 #include <cstdio>
+#include <string>
 
 #include "platform/win/real_platform_win.h"
 
@@ -28,9 +29,15 @@ void WriteBinaryLine(std::string_view line) {
 
 void WindowsConsole::WriteLine(std::string_view line) { WriteBinaryLine(line); }
 
-void WindowsConsole::Write(std::string_view bytes) {
-  WriteBinary(bytes);
+// Straight to the handle, after what the C run-time still holds, so that a failure comes
+// back with its system error code.
+SystemErrorCode WindowsConsole::Write(std::string_view bytes) {
   std::fflush(stdout);
+  return WriteWhole(::GetStdHandle(STD_OUTPUT_HANDLE), bytes);
+}
+
+void WindowsConsole::WriteErrorLine(std::string_view line) {
+  WriteWhole(::GetStdHandle(STD_ERROR_HANDLE), std::string(line) + "\r\n");
 }
 
 std::string_view WindowsConsole::LineEnd() { return "\r\n"; }

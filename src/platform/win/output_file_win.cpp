@@ -2,6 +2,8 @@
 // which replaces the target in one step.
 #include "platform/win/windows_api_win.h"
 
+#include <ntsecapi.h>  // RtlGenRandom
+
 #include <string>
 
 #include "platform/win/real_platform_win.h"
@@ -38,28 +40,30 @@ std::wstring WidePath(std::string_view path) {
   return wide;
 }
 
-DWORD WriteAll(HANDLE file, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const auto chunk = static_cast<DWORD>(bytes.size() < 0x10000000 ? bytes.size() : 0x10000000);
-    DWORD written = 0;
-    if (!::WriteFile(file, bytes.data(), chunk, &written, nullptr)) return ::GetLastError();
-    bytes.remove_prefix(written);
+// A name in folder that no other process can guess: 64 random bits, and no ending that a
+// collector reads (*.prom). Empty when no random bits are had.
+std::wstring RandomName(const std::wstring& folder) {
+  unsigned char random[8];
+  if (!RtlGenRandom(random, sizeof random)) return {};
+  std::wstring name = folder + L".runwarden-";
+  for (const unsigned char byte : random) {
+    name += L"0123456789abcdef"[byte >> 4];
+    name += L"0123456789abcdef"[byte & 15];
   }
-  return ERROR_SUCCESS;
+  return name + L".tmp";
 }
 
-// The new file: in the target's folder, so that the move stays within its volume; a name
-// without the target's ending, so that a collector that reads *.prom files of the folder
-// passes it over. Another process's leftover of the same name is no reason to fail.
+// The new file: in the target's folder, so that the move stays within its volume, made
+// exclusively under a random name; another name is tried when one is taken.
 HANDLE CreateTemporary(const std::wstring& target, std::wstring& temporary) {
   const std::size_t separator = target.find_last_of(L"\\/:");
   const std::wstring folder = separator == std::wstring::npos ? L"" : target.substr(0, separator + 1);
   for (int attempt = 0;; ++attempt) {
-    temporary = folder + L".runwarden-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
-                std::to_wstring(attempt) + L".tmp";
+    temporary = RandomName(folder);
+    if (temporary.empty()) return INVALID_HANDLE_VALUE;
     const HANDLE file = ::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                       FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file != INVALID_HANDLE_VALUE || ::GetLastError() != ERROR_FILE_EXISTS || attempt == 9) {
+    if (file != INVALID_HANDLE_VALUE || ::GetLastError() != ERROR_FILE_EXISTS || attempt == 15) {
       return file;
     }
   }
@@ -93,7 +97,7 @@ SystemErrorCode WindowsOutputFile::ReplaceFile(std::string_view path, std::strin
   std::wstring temporary;
   ScopedFile file(CreateTemporary(target, temporary));
   if (!file.Valid()) return ::GetLastError();
-  DWORD error = WriteAll(file.Get(), bytes);
+  DWORD error = WriteWhole(file.Get(), bytes);
   // On disk before the move, so that a crash cannot leave an empty file under the name.
   if (error == ERROR_SUCCESS && !::FlushFileBuffers(file.Get())) error = ::GetLastError();
   if (!file.Close() && error == ERROR_SUCCESS) error = ::GetLastError();

@@ -24,7 +24,8 @@ class WindowsConsole final : public Console {
  public:
   void WriteLine(std::string_view line) override;
   void WriteCp437Line(std::string_view line) override;
-  void Write(std::string_view bytes) override;
+  SystemErrorCode Write(std::string_view bytes) override;
+  void WriteErrorLine(std::string_view line) override;
   std::string_view LineEnd() override;
 };
 
@@ -89,20 +90,29 @@ class WindowsOutputFile final : public OutputFile {
 };
 
 // COM, RPC to another computer, the logon and the network connection take no deadline from
-// the check, so at the deadline the watchdog, a thread of its own, writes the timed-out
-// output and ends the process, whatever the check's own thread is waiting for.
+// the check, so at the deadline the watchdog, a thread of its own, has the timed-out output
+// written and ends the process, whatever the check's own thread is waiting for; an output
+// whose writing does not end a moment later, the check's or its own, it gives up. The
+// watchdog itself never writes: when it claims the output, a writer thread writes it.
 class WindowsDeadlineTimer final : public DeadlineTimer {
  public:
-  TimePoint StartDeadline(std::chrono::seconds limit, std::function<int()> writeTimedOut) override;
+  TimePoint StartDeadline(std::chrono::seconds limit, int unwrittenStatus,
+                          std::function<int()> writeTimedOut) override;
   bool DeadlinePassed() override;
   bool ClaimOutput() override;
+  bool OutputWritten() override;
+
+  // Who holds the output.
+  enum class Output { Open, CheckWriting, WatchdogWriting, Written, GivenUp };
 
  private:
   void Watch();
+  void WriteTimedOut();
 
   std::uint64_t deadlineTicks_ = UINT64_MAX;  // GetTickCount64 milliseconds
+  int unwrittenStatus_ = 0;
   std::function<int()> writeTimedOut_;
-  std::atomic<bool> claimed_{false};
+  std::atomic<Output> output_{Output::Open};
 };
 
 }  // namespace runwarden

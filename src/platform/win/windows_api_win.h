@@ -20,7 +20,21 @@
 
 #include <cstdint>
 
+#include <string_view>
+
 namespace runwarden {
+
+// Writes every byte to the file or stream; ERROR_SUCCESS, or the error of the call that failed.
+inline DWORD WriteWhole(HANDLE handle, std::string_view bytes) {
+  if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return ERROR_INVALID_HANDLE;
+  while (!bytes.empty()) {
+    const auto chunk = static_cast<DWORD>(bytes.size() < 0x10000000 ? bytes.size() : 0x10000000);
+    DWORD written = 0;
+    if (!::WriteFile(handle, bytes.data(), chunk, &written, nullptr)) return ::GetLastError();
+    bytes.remove_prefix(written);
+  }
+  return ERROR_SUCCESS;
+}
 
 // A FILETIME (100 ns units since 1601-01-01 UTC) in whole seconds since 1970, rounded down.
 inline std::int64_t UnixTimeFromFileTime(const FILETIME& time) {
