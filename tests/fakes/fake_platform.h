@@ -178,9 +178,7 @@ class FakePlatform final : public ComRuntime,
   SystemTime lastRunTime{2026, 12, 0, 6, 2, 0, 0, 0};
   bool fillLastRunTime = true;
   HResult getMostRecentRunTimeResult = 0;
-  // GetMostRecentRunUnixTime: the scheduler's own instant of the last run, in microseconds
-  // since 1970; not given (E_NOTIMPL, as Windows answers) unless a test sets it.
-  std::optional<std::int64_t> lastRunMicroseconds;
+  std::optional<std::int64_t> lastRunMicroseconds;  // GetMostRecentRunUnixTime; unset: E_NOTIMPL
   std::uint32_t exitCode = 0;
   bool fillExitCode = true;
   HResult getExitCodeResult = 0;
@@ -206,8 +204,7 @@ class FakePlatform final : public ComRuntime,
   // Many tasks. The 1.0 list (Enum) gives listedTasks; Next fails with kFailure once it
   // has given nextFailsAfter names. Per-task answers, by name, stand before the ones above.
   std::vector<std::string> listedTasks;
-  // A listed name that the 1.0 list gives as this UTF-16 name rather than its bytes as
-  // Latin-1: a name outside the system's code page.
+  // Listed names given as these UTF-16 names, not their bytes as Latin-1 (outside the code page).
   std::map<std::string, std::u16string> wideListedNames;
   bool listMatchedByScheduler = false;  // MatchedByScheduler, not recorded in `calls`
   HResult enumResult = 0;

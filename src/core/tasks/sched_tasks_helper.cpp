@@ -373,12 +373,9 @@ DateTime TSchedTasksHelper::LastRunTime() {
 }
 
 std::optional<std::int64_t> TSchedTasksHelper::LastRunUnixTime() {
-  std::int64_t microseconds = 0;
-  if (RegisteredTask || !Task || Task.Get()->GetMostRecentRunUnixTime(&microseconds) != 0) {
-    return std::nullopt;
-  }
-  const std::int64_t seconds = microseconds / 1'000'000;
-  return microseconds % 1'000'000 < 0 ? seconds - 1 : seconds;
+  std::int64_t us = 0;
+  if (RegisteredTask || !Task || Task.Get()->GetMostRecentRunUnixTime(&us) != 0) return std::nullopt;
+  return us / 1'000'000 - (us % 1'000'000 < 0 ? 1 : 0);  // rounded down
 }
 
 TaskRunState TSchedTasksHelper::RunState(const TaskValueRequest& request) {
