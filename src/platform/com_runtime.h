@@ -88,6 +88,11 @@ class ITask : public CountedObject {
   // The next scheduled run in the addressed computer's local time (0), or a status of why
   // there is none (kDisabled, kNoValidTriggers, kEventTrigger, ...) with an all-zero record.
   virtual HResult GetNextRunTime(SystemTime* /*nextRun*/) { return kValueNotGiven; }
+  // The most recent run in microseconds since 1970-01-01 00:00 UTC, where the scheduler
+  // keeps that instant itself (systemd); Windows keeps local time only and does not give it.
+  virtual HResult GetMostRecentRunUnixTime(std::int64_t* /*microseconds*/) {
+    return kValueNotGiven;
+  }
   // Up to count of the last lines that the task's last run wrote, oldest first, in UTF-8
   // (Linux: from the journal). Windows keeps no such lines for a task.
   virtual HResult GetLastLogLines(std::uint32_t /*count*/, std::vector<std::string>* /*lines*/) {

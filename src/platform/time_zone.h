@@ -15,8 +15,9 @@ class TimeZone {
   // false when the zone cannot be read.
   virtual bool GetStandardBias(std::int32_t* biasMinutes) = 0;
   // A local date and time (wDayOfWeek unused) in whole seconds since 1970-01-01 00:00 UTC,
-  // by the zone's rules for that date, daylight saving included
-  // (TzSpecificLocalTimeToSystemTime on Windows); false when it cannot be converted.
+  // by the zone's rules for that date and its year, daylight saving included; on Windows a
+  // time in the hour that the end of daylight saving repeats is the earlier instant. False
+  // when it cannot be converted.
   virtual bool LocalToUnixTime(const SystemTime& local, std::int64_t* unixTime) = 0;
   // The offset east of UTC, in seconds, that a zone of the tz database ("Europe/Berlin";
   // "" for this process's own zone) has at a moment in seconds since 1970-01-01 00:00 UTC;

@@ -2,7 +2,8 @@
 # runwarden.exe under Wine in the forms that machines read as UTF-8: names of Wine's own
 # Task Scheduler in code pages 1252 (a Western system) and 932 (a Japanese one, where the
 # trail byte of "ポ" is 0x7C) come out in UTF-8 in the plugins' form, the Prometheus
-# exposition (LF line ends, accepted by promtool) and the JSON document; -outfile: with a
+# exposition (LF line ends, accepted by promtool) and the JSON document, a pattern's summary
+# too; the last run's Unix time by the zone's rules of its year; -outfile: with a
 # Z:\ path replaces the file and leaves nothing else behind, and a folder that does not
 # exist gives the Unknown result with the system's reason and keeps the old file.
 set -uo pipefail
@@ -65,6 +66,11 @@ expect_bytes "plugins' form: 932 in UTF-8" \
   "TASK OK - ポートX: 2020/6/15 10:20:30 | age=$(age_of)s;;$((2147483647 * 60)) result=0\r\n" "$out"
 check "the default form stays in the code page" 0 \
   'ScriptRes:Ok:2020/6/15 10:20:30\r\n' "${japanese[@]}" -- "-task:ポートX" "$frame"
+check "plugins' form: a pattern on a Western system" 2 "" "${western[@]}" -- "-task:*" \
+  -timeframe:1 -format:nagios
+checks=$((checks + 1))
+head -n 1 "$out" | grep -qF "; ポートX: 6/15/2020 10:20:30 AM" ||
+  { echo "FAIL the summary names ポートX from UTF-16:"; cat "$out"; failures=$((failures + 1)); }
 
 # ---- The exposition ----
 check "prometheus: 1252" 0 "" "${western[@]}" -- "-task:rw_bü" "$frame" -format:prometheus
@@ -119,5 +125,21 @@ grep -qE "^ScriptRes:Unknown:Cannot write output file \"Z:.*\\\\missing\\\\rw\.p
   { echo "FAIL outfile: the reason:"; cat "$out"; failures=$((failures + 1)); }
 expect_file "outfile: the old file kept" "$work/old.prom" "$folder/rw.prom"
 expect_bytes "outfile: nothing left after the failure" "rw.prom\n" <(ls -A "$folder")
+
+# ---- Unix times by the zone's rules of the run's year ----
+# New York's daylight saving ended on 29 October in 2006 (now on the first Sunday of
+# November): noon that day was standard time. 1:30 on 1 November 2020 came twice: the
+# earlier, daylight-saving one.
+new_york=(TZ=America/New_York "${western[@]}")
+for run in "2006 10 29 12 0 0 1162141200" "2020 11 1 1 30 0 1604208600"; do
+  read -r year month day hour minute second instant <<<"$run"
+  run_in "${new_york[@]}" -- "$bin/task_fixture.exe" "rw_ny$year" 0 "$year" "$month" "$day" \
+    "$hour" "$minute" "$second" || { echo "FAIL: task_fixture rw_ny$year: $(cat "$out.err")"; exit 1; }
+  check "json: a New York time of $year" 0 "" "${new_york[@]}" -- "-task:rw_ny$year" "$frame" \
+    -format:json
+  checks=$((checks + 1))
+  jq -e --argjson instant "$instant" '.tasks[0].last_run == $instant' "$out" >/dev/null ||
+    { echo "FAIL json: the New York time of $year is not $instant:"; cat "$out"; failures=$((failures + 1)); }
+done
 
 finish

@@ -10,6 +10,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <utility>
@@ -51,6 +52,7 @@ class FakeTask final : public FakeCounted<ITask> {
   HResult GetStatus(HResult* status) override;
   HResult GetFlags(std::uint32_t* flags) override;
   HResult GetNextRunTime(SystemTime* nextRun) override;
+  HResult GetMostRecentRunUnixTime(std::int64_t* microseconds) override;
   HResult GetLastLogLines(std::uint32_t count, std::vector<std::string>* lines) override;
   HResult GetRunTimes(const SystemTime* begin, const SystemTime* end, std::uint16_t* count,
                       std::vector<SystemTime>* runTimes) override;  // fake_run_times.cpp
@@ -182,6 +184,7 @@ class FakePlatform final : public ComRuntime,
   SystemTime lastRunTime{2026, 12, 0, 6, 2, 0, 0, 0};
   bool fillLastRunTime = true;
   HResult getMostRecentRunTimeResult = 0;
+  std::optional<std::int64_t> lastRunMicroseconds;  // GetMostRecentRunUnixTime; unset: E_NOTIMPL
   std::uint32_t exitCode = 0;
   bool fillExitCode = true;
   HResult getExitCodeResult = 0;
@@ -207,6 +210,8 @@ class FakePlatform final : public ComRuntime,
   // Many tasks. The 1.0 list (Enum) gives listedTasks; Next fails with kFailure once it
   // has given nextFailsAfter names. Per-task answers, by name, stand before the ones above.
   std::vector<std::string> listedTasks;
+  // Listed names given as these UTF-16 names, not their bytes as Latin-1 (outside the code page).
+  std::map<std::string, std::u16string> wideListedNames;
   bool listMatchedByScheduler = false;  // MatchedByScheduler, not recorded in `calls`
   HResult enumResult = 0;
   std::size_t nextFailsAfter = SIZE_MAX;

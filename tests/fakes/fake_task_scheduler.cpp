@@ -80,6 +80,13 @@ HResult FakeTask::GetNextRunTime(SystemTime* nextRun) {
               result == 0 ? fake_.nextRunTime : SystemTime{}, result);
 }
 
+HResult FakeTask::GetMostRecentRunUnixTime(std::int64_t* microseconds) {
+  fake_.calls.push_back("GetMostRecentRunUnixTime(" + name_ + ")");
+  if (!fake_.lastRunMicroseconds) return kNotImplemented;
+  *microseconds = *fake_.lastRunMicroseconds;
+  return 0;
+}
+
 HResult FakeTask::GetLastLogLines(std::uint32_t wanted, std::vector<std::string>* lines) {
   fake_.calls.push_back("GetLastLogLines(" + name_ + ")");
   const auto kept = fake_.logLines.find(name_);
@@ -115,7 +122,7 @@ HResult FakeWorkItems::Next(std::uint32_t wanted, std::vector<std::u16string>& n
   for (std::uint32_t i = 0; i < wanted; ++i, ++given_) {
     if (given_ == fake_.nextFailsAfter) return FakePlatform::kFailure;
     if (given_ == listed.size()) return kFalse;
-    names.push_back(Latin1(listed[given_]));
+    names.push_back(AnswerFor(fake_.wideListedNames, listed[given_], Latin1(listed[given_])));
   }
   return 0;
 }

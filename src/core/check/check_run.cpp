@@ -61,6 +61,7 @@ void JudgePatternTasks(TSchedTasksHelper& helper, const CheckSettings& settings,
   report.Status = SummaryStatus(report.Tasks);
   report.Warning = SummaryWarning(report.Tasks);
   report.Text = SummaryText(report.Tasks);
+  report.TextIsSummary = true;
 }
 
 // Starts COM, reaches the scheduler and judges the task, or every task that a pattern

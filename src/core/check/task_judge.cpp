@@ -92,7 +92,12 @@ void TaskJudge::Judge(TSchedTasksHelper& helper, CheckReport& report) {
     JudgeNeverRan(*due, error, helper, report);
     return;
   }
-  if (unixTimes_) report.LastRunUnixTime = UnixTime(lastRun, platform_.timeZone);
+  if (unixTimes_) {
+    // The scheduler's own instant where it has one: a local time in the hour that a change
+    // of daylight saving repeats names two instants.
+    report.LastRunUnixTime = helper.LastRunUnixTime();
+    if (!report.LastRunUnixTime) report.LastRunUnixTime = UnixTime(lastRun, platform_.timeZone);
+  }
   const TimeWindow frame = Started(window_, due);
   report.AgeSeconds = AgeInSeconds(lastRun, frame.Now);
   report.WindowSeconds = window_.Scheduled() ? report.DueSeconds : window_.Seconds();

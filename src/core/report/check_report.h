@@ -48,6 +48,9 @@ struct CheckReport {
   std::optional<std::vector<std::string>> LogLines{};
   // A check of many tasks: the report of each, by name; TaskName is then the pattern.
   std::vector<CheckReport> Tasks{};
+  // Text is the summary of Tasks (SummaryText), which names them: a form in another
+  // encoding makes it again of the names in that encoding.
+  bool TextIsSummary = false;
 };
 
 // What the forms show of the check itself besides its report.

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "core/report/task_summary.h"
 #include "platform/code_page.h"
 
 namespace runwarden {
@@ -77,12 +78,14 @@ CheckReport Utf8Report(const CheckReport& report, Utf8Texts& texts) {
   utf8.TaskName = report.WideTaskName.empty() || texts.AnsiIsUtf8()
                       ? texts.FromAnsi(report.TaskName)
                       : texts.FromWide(report.WideTaskName);
-  utf8.Text = texts.FromAnsi(report.Text);
   utf8.LastRunText = texts.FromAnsi(report.LastRunText);
   if (utf8.LogLines) {
     for (std::string& line : *utf8.LogLines) line = ValidUtf8(line);  // already UTF-8
   }
   for (CheckReport& task : utf8.Tasks) task = Utf8Report(task, texts);
+  // A pattern's summary of the tasks' UTF-8 names: their names in the code page may have
+  // lost characters that it does not hold.
+  utf8.Text = report.TextIsSummary ? SummaryText(utf8.Tasks) : texts.FromAnsi(report.Text);
   return utf8;
 }
 

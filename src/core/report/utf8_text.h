@@ -31,7 +31,8 @@ class Utf8Texts {
 };
 
 // The report with every text in UTF-8: a pattern's task names from their UTF-16 where the
-// code page is not UTF-8 (their narrow name is that UTF-8 otherwise).
+// code page is not UTF-8 (their narrow name is that UTF-8 otherwise), and its summary made
+// again of those names.
 CheckReport Utf8Report(const CheckReport& report, Utf8Texts& texts);
 CheckFacts Utf8Facts(const CheckFacts& facts, Utf8Texts& texts);
 

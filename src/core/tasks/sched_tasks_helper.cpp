@@ -372,6 +372,12 @@ DateTime TSchedTasksHelper::LastRunTime() {
   return DateTimeFromSystemTime(lastRun);
 }
 
+std::optional<std::int64_t> TSchedTasksHelper::LastRunUnixTime() {
+  std::int64_t us = 0;
+  if (RegisteredTask || !Task || Task.Get()->GetMostRecentRunUnixTime(&us) != 0) return std::nullopt;
+  return us / 1'000'000 - (us % 1'000'000 < 0 ? 1 : 0);  // rounded down
+}
+
 TaskRunState TSchedTasksHelper::RunState(const TaskValueRequest& request) {
   if (RegisteredTask) return ReadTaskRunState(*RegisteredTask.Get(), request);
   if (Task) return ReadTaskRunState(*Task.Get(), request);

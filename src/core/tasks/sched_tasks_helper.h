@@ -80,6 +80,9 @@ class TSchedTasksHelper {
   // Throws EConvertError when the scheduler's record is no valid date or time, or the task
   // never ran; a 2.0 run time passes the same checks as a 1.0 record.
   DateTime LastRunTime();
+  // The most recent run in whole seconds since 1970 (rounded down), where the scheduler gives
+  // that instant itself rather than a local time (systemd); none otherwise.
+  std::optional<std::int64_t> LastRunUnixTime();
   // Requires a successful OpenTask. For a 2.0 task the result may be a scheduler status:
   // a task running now gives 0, one that has not run throws the never-ran EConvertError
   // of LastRunTime; every other value is the exit code.

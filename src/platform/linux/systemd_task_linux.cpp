@@ -6,6 +6,7 @@
 #include "platform/linux/systemd_task_linux.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <utility>
 
 #include "platform/linux/systemd_bus_linux.h"
@@ -30,6 +31,13 @@ class SystemdTask final : public ITask {
   HResult GetMostRecentRunTime(SystemTime* lastRun) override {
     *lastRun = LocalSystemTimeOfMicroseconds(record_.lastStart);
     return record_.lastStart == 0 ? kTaskHasNotRun : 0;
+  }
+  // The manager's own instant, which no daylight-saving change makes ambiguous.
+  HResult GetMostRecentRunUnixTime(std::int64_t* microseconds) override {
+    if (record_.lastStart == 0) return kTaskHasNotRun;
+    if (record_.lastStart > static_cast<std::uint64_t>(INT64_MAX)) return kValueNotGiven;  // infinity
+    *microseconds = static_cast<std::int64_t>(record_.lastStart);
+    return 0;
   }
   HResult GetExitCode(std::uint32_t* exitCode) override {
     *exitCode = record_.exitCode;
