@@ -187,7 +187,9 @@ std::string RemoteJournalCommand(const std::string& unit, std::string_view user)
   const std::string manager = user.empty() ? "_PID=1" : "\"_UID=$uid\"";
   const std::string owner = user.empty() ? "" : " \"_UID=$uid\"";
   const std::string preamble =
-      user.empty() ? "" : "uid=$(id -u -- " + ShellQuoted(user) + ") || exit 67; ";
+      user.empty() ? ""
+                   : "uid=$(id -u -- " + ShellQuoted(user) + ") || exit " +
+                         std::to_string(kNoSuchUserStatus) + "; ";
   return preamble + lookup + ShellQuoted(std::string(fields.managerUnit) + "=" + unit) + " " +
          manager + "; echo; " + lookup + ShellQuoted(std::string(fields.ownUnit) + "=" + unit) +
          owner;

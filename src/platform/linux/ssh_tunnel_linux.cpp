@@ -18,6 +18,8 @@
 #include <csignal>
 #include <thread>
 
+#include "platform/linux/user_manager_linux.h"
+
 extern char** environ;
 
 namespace runwarden {
@@ -87,8 +89,8 @@ SshFailure ClassifySshFailure(int exitStatus, std::string_view errorOutput) {
       Contains(errorOutput, "Too many authentication failures")) {
     return SshFailure::AccessDenied;
   }
-  if (exitStatus == 67) return SshFailure::NoSuchUser;     // EX_NOUSER
-  if (exitStatus == 69) return SshFailure::NoUserManager;  // EX_UNAVAILABLE
+  if (exitStatus == kNoSuchUserStatus) return SshFailure::NoSuchUser;
+  if (exitStatus == kNoUserManagerStatus) return SshFailure::NoUserManager;
   // 255 is ssh's own failure (no route, refused, timed out, unknown name); -1 one that
   // had to be stopped. Any other status is the remote command's.
   if (exitStatus == 255 || exitStatus < 0) return SshFailure::Unreachable;

@@ -45,6 +45,19 @@ int ReachManager(const ManagerBus& manager, sd_bus_error* error) {
   return r;
 }
 
+HResult TakeLocalManagerBus(sd_bus* bus, int r, Deadline deadline, sd_bus** connection) {
+  sd_bus_error error{};
+  if (r >= 0) r = ReachManager({bus, false, deadline}, &error);
+  if (r < 0) {
+    const HResult result = ResultOfBusFailure(r, error.name ? error.name : "", false);
+    sd_bus_error_free(&error);
+    sd_bus_close_unref(bus);
+    return result;
+  }
+  *connection = bus;
+  return 0;
+}
+
 std::string UnitPath(const std::string& unitName) {
   char* path = nullptr;
   if (sd_bus_path_encode(kUnitPathPrefix, unitName.c_str(), &path) < 0) return {};

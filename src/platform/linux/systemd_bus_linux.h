@@ -63,6 +63,11 @@ struct ManagerBus {
 // deadline (-ETIMEDOUT). 0 or a negative errno.
 int ReachManager(const ManagerBus& manager, sd_bus_error* error);
 
+// A local bus whose opening or start gave r (0 or a negative errno): once the manager
+// answers on it (ReachManager), the connection; otherwise the bus closed and the failure's
+// result code (ResultOfBusFailure).
+HResult TakeLocalManagerBus(sd_bus* bus, int r, Deadline deadline, sd_bus** connection);
+
 // A unit's object path, made here rather than asked for with LoadUnit: the manager loads
 // a unit that is not loaded yet when its path is first used, and refuses a name that is no
 // unit name (InvalidArgs) there. Empty only when memory runs out; a call to it then fails.

@@ -38,17 +38,8 @@ Deadline ConnectionDeadline(std::chrono::seconds limit, Deadline checkDeadline) 
 // The local system manager's bus: DBUS_SYSTEM_BUS_ADDRESS, else the standard socket.
 HResult ConnectSystemManager(Deadline deadline, sd_bus** connection) {
   sd_bus* bus = nullptr;
-  int r = sd_bus_open_system(&bus);
-  sd_bus_error error{};
-  if (r >= 0) r = ReachManager({bus, false, deadline}, &error);
-  if (r < 0) {
-    const HResult result = ResultOfBusFailure(r, error.name ? error.name : "", false);
-    sd_bus_error_free(&error);
-    sd_bus_close_unref(bus);
-    return result;
-  }
-  *connection = bus;
-  return 0;
+  const int r = sd_bus_open_system(&bus);
+  return TakeLocalManagerBus(bus, r, deadline, connection);
 }
 
 // The local manager that user names (the system's when empty), and the journal of its units.

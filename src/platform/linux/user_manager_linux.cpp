@@ -34,18 +34,9 @@ HResult ConnectUserManager(uid_t uid, Deadline deadline, sd_bus** connection) {
   int r = sd_bus_new(&bus);
   if (r < 0) return kFailure;
   const std::string address = "unix:path=/run/user/" + std::to_string(uid) + "/systemd/private";
-  sd_bus_error error{};
   r = sd_bus_set_address(bus, address.c_str());
   if (r >= 0) r = sd_bus_start(bus);
-  if (r >= 0) r = ReachManager({bus, false, deadline}, &error);
-  if (r < 0) {
-    const HResult result = ResultOfBusFailure(r, error.name ? error.name : "", false);
-    sd_bus_error_free(&error);
-    sd_bus_close_unref(bus);
-    return result;
-  }
-  *connection = bus;
-  return 0;
+  return TakeLocalManagerBus(bus, r, deadline, connection);
 }
 
 std::string RemoteUserBridgeCommand(std::string_view user) {
