@@ -20,7 +20,7 @@ struct MonotonicTimer {
 // 0 when they are not known or never happened.
 struct TimerSchedule {
   std::string timer;                  // the timer unit's name
-  std::vector<std::string> calendar;  // TimersCalendar's normalised specifications, each
+  std::vector<std::string> calendar;  // TimersCalendar's normalised expressions, each
                                       // perhaps ending in a zone name
   std::vector<MonotonicTimer> monotonic;  // TimersMonotonic
   std::uint64_t randomizedDelayUsec = 0, accuracyUsec = 0;
@@ -30,7 +30,7 @@ struct TimerSchedule {
   std::uint64_t lastTriggerUsec = 0;   // the timer's last elapse (LastTriggerUSec)
   std::uint64_t unitActivatedUsec = 0;    // the started unit's last activation
   std::uint64_t unitDeactivatedUsec = 0;  // the started unit's last deactivation
-  // The zone of the manager's computer, for specifications without one: a name of the tz
+  // The zone of the manager's computer, for expressions without one: a name of the tz
   // database, "" for the checking process's own zone.
   std::string zone;
   friend bool operator==(const TimerSchedule&, const TimerSchedule&) = default;

@@ -74,16 +74,16 @@ ROWS
 )
 
 output=$(mktemp)
-while IFS='|' read -r zone base iterations spec; do
+while IFS='|' read -r zone base iterations event; do
   checks=$((checks + 1))
   if ! TZ=$zone systemd-analyze calendar --base-time="$base" --iterations="$iterations" \
-      "$spec" >"$output" 2>&1; then
-    echo "FAIL $zone '$spec': systemd-analyze failed:"; cat "$output"
+      "$event" >"$output" 2>&1; then
+    echo "FAIL $zone '$event': systemd-analyze failed:"; cat "$output"
     failures=$((failures + 1))
     continue
   fi
   if ! TZ=$zone timeout 20 build/linux/calendar_oracle_probe <"$output" >"$output.result"; then
-    echo "FAIL $zone from $base, '$spec':"; cat "$output.result"
+    echo "FAIL $zone from $base, '$event':"; cat "$output.result"
     failures=$((failures + 1))
   fi
 done <<<"$rows"

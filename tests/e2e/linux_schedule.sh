@@ -3,8 +3,8 @@
 # seconds whose service ran (Ok), one whose slot passed without a run (Bad with
 # " Missed : "), one due only in 2099 (Not yet due), a boot-only timer (its one start after
 # boot), a plain service (no time schedule), a
-# calendar specification with a zone, a pattern over them, -grace: moving the verdict and
-# the values of S in the plugins' form, JSON and Prometheus; a specification without a zone
+# calendar expression with a zone, a pattern over them, -grace: moving the verdict and
+# the values of S in the plugins' form, JSON and Prometheus; an expression without a zone
 # checked locally and through the real sshd, the manager in another zone than the check.
 set -uo pipefail
 cd "$(dirname "$0")/../.."
@@ -85,7 +85,7 @@ grep -q "^ScriptRes:Ok:$(testbed_result_time "$(testbed_last_start rw-boot.servi
 check 2 -task:rw-plain.service -timeframe:schedule
 expect_bytes "a plain service" "ScriptRes:Unknown:The task has no time schedule\n" "$out"
 check 1 -task:rw-zone.timer -timeframe:schedule
-expect_bytes "a specification with a zone, never ran" \
+expect_bytes "an expression with a zone, never ran" \
   "ScriptRes:Bad:Invalid argument to date encode Missed : $zone_text\n" "$out"
 check 2 '-task:rw-*' -timeframe:schedule -grace:0 -format:nagios
 expect_line "a pattern over all" "OK - rw-2099.timer: Not yet due" "$out"
@@ -96,7 +96,7 @@ if ! head -n 1 "$out" | grep -qE "^TASK CRITICAL - rw-\*: [0-9]+ tasks matched, 
   echo "FAIL pattern summary:"; cat "$out"; failures=$((failures + 1))
 fi
 
-# A specification without a zone: in the check's zone locally, in the manager's remotely.
+# An expression without a zone: in the check's zone locally, in the manager's remotely.
 three() {  # ZONE: the latest 03:00 in that zone at or before now less the grace
   local due
   due=$(TZ=$1 date -d "$(TZ=$1 date -d '5 minutes ago' +%F) 03:00" +%s)

@@ -93,7 +93,7 @@ cal_block() {
 "$probe" rw-mono.timer rw-plain.service >>"$actual"
 compare "timer data read locally"
 
-# Remote: the manager's zone comes along for the specifications without one.
+# Remote: the manager's zone comes along for the expressions without one.
 sshd_start
 remote=127.0.0.1:$SSHD_PORT
 today=$(TZ=Pacific/Auckland date +%F)

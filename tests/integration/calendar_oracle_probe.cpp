@@ -1,6 +1,6 @@
 // Checks the calendar engine against the output of `systemd-analyze calendar --iterations=N`
 // read on stdin, in the zone of TZ, which must be the one the output was made in. For each
-// normalised specification with its elapses E1 < E2 < ... (UTC, whole seconds) it asks the
+// normalised expression with its elapses E1 < E2 < ... (UTC, whole seconds) it asks the
 // engine for the previous elapse at Ei and just before Ei+1: both must give Ei (the
 // engine's fractions of a second dropped). Prints each mismatch and the number of checks;
 // exit status 1 on a mismatch, 2 when the input holds no elapse.
@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "core/calendar/calendar_elapse.h"
-#include "core/calendar/calendar_spec.h"
+#include "core/calendar/calendar_event.h"
 #include "platform/platform.h"
 
 namespace {
@@ -35,24 +35,24 @@ bool UtcElapse(const std::string& line, std::int64_t* seconds) {
 }
 
 struct Oracle {
-  std::string spec;
+  std::string event;
   std::vector<std::int64_t> elapses;
 };
 
 int Check(const Oracle& oracle, TimeZone& zones, int* checks) {
-  const auto spec = ParseCalendarSpec(oracle.spec);
-  if (!spec) {
-    std::cout << "FAIL not read: " << oracle.spec << "\n";
+  const auto event = ParseCalendarEvent(oracle.event);
+  if (!event) {
+    std::cout << "FAIL not read: " << oracle.event << "\n";
     return 1;
   }
   int failures = 0;
   const auto expect = [&](std::int64_t limit, std::int64_t expected) {
     ++*checks;
-    const CalendarElapse got = PreviousElapse(*spec, limit, "", zones);
+    const CalendarElapse got = PreviousElapse(*event, limit, "", zones);
     const std::int64_t seconds = got.unixUsec / kSecond;
     if (got.status == CalendarElapse::Status::kFound && seconds == expected) return;
     ++failures;
-    std::cout << "FAIL " << oracle.spec << ": at " << limit << " expected " << expected
+    std::cout << "FAIL " << oracle.event << ": at " << limit << " expected " << expected
               << "s, got " << (got.status == CalendarElapse::Status::kFound ? seconds : -1)
               << "\n";
   };
@@ -77,12 +77,12 @@ int main() {
   int failures = 0, checks = 0;
   for (const Oracle& oracle : oracles) {
     if (oracle.elapses.empty()) {
-      std::cout << "FAIL no elapse: " << oracle.spec << "\n";
+      std::cout << "FAIL no elapse: " << oracle.event << "\n";
       return 2;
     }
     failures += Check(oracle, RealPlatform().timeZone, &checks);
   }
-  std::cout << oracles.size() << " specifications, " << checks << " checks, " << failures
+  std::cout << oracles.size() << " expressions, " << checks << " checks, " << failures
             << " failures\n";
   return failures == 0 && checks > 0 ? 0 : 1;
 }

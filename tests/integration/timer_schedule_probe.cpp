@@ -36,7 +36,7 @@ const char* KindName(ScheduledStart::Kind kind) {
 void Print(const std::vector<TimerSchedule>& timers, std::int64_t graceUsec, Platform& platform) {
   for (const TimerSchedule& t : timers) {
     std::printf("timer %s zone %s\n", t.timer.c_str(), t.zone.empty() ? "-" : t.zone.c_str());
-    for (const std::string& spec : t.calendar) std::printf("calendar %s\n", spec.c_str());
+    for (const std::string& event : t.calendar) std::printf("calendar %s\n", event.c_str());
     for (const MonotonicTimer& m : t.monotonic) {
       std::printf("monotonic %s %llu\n", m.base.c_str(), static_cast<unsigned long long>(m.usec));
     }

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "core/calendar/calendar_elapse.h"
-#include "core/calendar/calendar_spec.h"
+#include "core/calendar/calendar_event.h"
 #include "fakes/fake_zone_rules.h"
 
 namespace runwarden {
@@ -29,35 +29,35 @@ std::int64_t Usec(const char* text) {
           h * 3600 + mi * 60 + s) * 1'000'000 + micro;
 }
 
-TEST(CalendarSpec, ReadsTheNormalisedForm) {
-  const auto spec = ParseCalendarSpec("Mon..Wed,Fri 2024,2026..2030/2-*~03 *:00/15:30.500000 Europe/Berlin");
-  ASSERT_TRUE(spec);
-  EXPECT_EQ(spec->weekdays, 0b10111);
-  EXPECT_EQ(spec->year, (CalendarComponent{{2024, -1, 0}, {2026, 2030, 2}}));
-  EXPECT_TRUE(spec->month.empty());
-  EXPECT_TRUE(spec->endOfMonth);
-  EXPECT_EQ(spec->day, (CalendarComponent{{3, -1, 0}}));
-  EXPECT_EQ(spec->minute, (CalendarComponent{{0, -1, 15}}));
-  EXPECT_EQ(spec->second, (CalendarComponent{{30'500'000, -1, 0}}));
-  EXPECT_EQ(spec->zone, "Europe/Berlin");
-  const auto utc = ParseCalendarSpec("*-*-* 10..12:00:*");
+TEST(CalendarEvent, ReadsTheNormalisedForm) {
+  const auto event = ParseCalendarEvent("Mon..Wed,Fri 2024,2026..2030/2-*~03 *:00/15:30.500000 Europe/Berlin");
+  ASSERT_TRUE(event);
+  EXPECT_EQ(event->weekdays, 0b10111);
+  EXPECT_EQ(event->year, (CalendarComponent{{2024, -1, 0}, {2026, 2030, 2}}));
+  EXPECT_TRUE(event->month.empty());
+  EXPECT_TRUE(event->endOfMonth);
+  EXPECT_EQ(event->day, (CalendarComponent{{3, -1, 0}}));
+  EXPECT_EQ(event->minute, (CalendarComponent{{0, -1, 15}}));
+  EXPECT_EQ(event->second, (CalendarComponent{{30'500'000, -1, 0}}));
+  EXPECT_EQ(event->zone, "Europe/Berlin");
+  const auto utc = ParseCalendarEvent("*-*-* 10..12:00:*");
   ASSERT_TRUE(utc);
   EXPECT_EQ(utc->hour, (CalendarComponent{{10, 12, 1}}));
   EXPECT_EQ(utc->second, (CalendarComponent{{0, -1, 1'000'000}}));
-  EXPECT_TRUE(ParseCalendarSpec("*-*-* 00:00:00 UTC")->utc);
-  EXPECT_EQ(ParseCalendarSpec("*-*-* 00:00:00 CET")->zone, "");
+  EXPECT_TRUE(ParseCalendarEvent("*-*-* 00:00:00 UTC")->utc);
+  EXPECT_EQ(ParseCalendarEvent("*-*-* 00:00:00 CET")->zone, "");
 }
 
-TEST(CalendarSpec, RefusesOtherForms) {
+TEST(CalendarEvent, RefusesOtherForms) {
   for (const char* text : {"", "daily", "*-*-*", "*-*-* 00:00", "Foo *-*-* 00:00:00",
                            "Wed..Mon *-*-* 00:00:00", "*-*-* 00:00:00/0", "*-*-* 5..3:00:00",
                            "*-*-* 00:00:00.1234567", "*-*-* -1:00:00", "*-*-* 00:00:00 a b",
                            "*-*-*-* 00:00:00", "*-*-* 0x1:00:00"}) {
-    EXPECT_FALSE(ParseCalendarSpec(text)) << text;
+    EXPECT_FALSE(ParseCalendarEvent(text)) << text;
   }
 }
 
-TEST(CalendarSpec, PreviousMatch) {
+TEST(CalendarEvent, PreviousMatch) {
   const struct {
     CalendarComponent component;
     std::int64_t limit, expected;
@@ -88,7 +88,7 @@ TEST(CalendarElapse, EveryDayRoundTrips) {
 
 TEST(CalendarElapse, PreviousElapseInUtc) {
   const struct {
-    const char* spec;
+    const char* event;
     const char* limit;
     const char* expected;  // nullptr: none
     const char* reason;
@@ -115,11 +115,11 @@ TEST(CalendarElapse, PreviousElapseInUtc) {
   };
   testing::FakeZoneRules zones;
   for (const auto& c : cases) {
-    const auto spec = ParseCalendarSpec(c.spec);
-    ASSERT_TRUE(spec) << c.spec;
+    const auto event = ParseCalendarEvent(c.event);
+    ASSERT_TRUE(event) << c.event;
     const CalendarElapse expected =
         c.expected ? CalendarElapse{Status::kFound, Usec(c.expected)} : CalendarElapse{};
-    EXPECT_EQ(PreviousElapse(*spec, Usec(c.limit), "", zones), expected) << c.reason;
+    EXPECT_EQ(PreviousElapse(*event, Usec(c.limit), "", zones), expected) << c.reason;
   }
 }
 
@@ -130,7 +130,7 @@ TEST(CalendarElapse, DaylightSavingAsTheManagerCountsIt) {
   zones.summerStart = Usec("2024-03-31 01:00:00") / 1'000'000;
   zones.summerEnd = Usec("2024-10-27 01:00:00") / 1'000'000;
   const struct {
-    const char* spec;
+    const char* event;
     const char* limit;     // UTC
     const char* expected;  // UTC
     const char* reason;
@@ -144,18 +144,18 @@ TEST(CalendarElapse, DaylightSavingAsTheManagerCountsIt) {
       {"*-*-* 02:30:00 UTC", "2024-10-27 12:00:00", "2024-10-27 02:30:00", "own zone UTC"},
   };
   for (const auto& c : cases) {
-    const auto spec = ParseCalendarSpec(c.spec);
-    ASSERT_TRUE(spec) << c.spec;
-    EXPECT_EQ(PreviousElapse(*spec, Usec(c.limit), "Test/Summer", zones),
+    const auto event = ParseCalendarEvent(c.event);
+    ASSERT_TRUE(event) << c.event;
+    EXPECT_EQ(PreviousElapse(*event, Usec(c.limit), "Test/Summer", zones),
               (CalendarElapse{Status::kFound, Usec(c.expected)}))
         << c.reason;
   }
-  const auto own = ParseCalendarSpec("*-*-* 02:30:00 Test/Summer");
+  const auto own = ParseCalendarEvent("*-*-* 02:30:00 Test/Summer");
   EXPECT_EQ(PreviousElapse(*own, Usec("2024-10-27 12:00:00"), "", zones),
             (CalendarElapse{Status::kFound, Usec("2024-10-27 00:30:00")}));
   EXPECT_EQ(PreviousElapse(*own, Usec("2024-10-27 12:00:00"), "Nowhere/Zone", zones).status,
             Status::kFound);
-  const auto daily = ParseCalendarSpec("*-*-* 00:00:00");
+  const auto daily = ParseCalendarEvent("*-*-* 00:00:00");
   EXPECT_EQ(PreviousElapse(*daily, Usec("2024-10-27 12:00:00"), "Nowhere/Zone", zones).status,
             Status::kUnknownZone);
 }
@@ -164,10 +164,10 @@ TEST(CalendarElapse, SearchesYearsBackByDaysNotSeconds) {
   testing::FakeZoneRules zones;
   zones.summerStart = Usec("2024-03-31 01:00:00") / 1'000'000;
   zones.summerEnd = Usec("2024-10-27 01:00:00") / 1'000'000;
-  const auto spec = ParseCalendarSpec("Mon *-02-29 *:*:00/0.500000");
-  ASSERT_TRUE(spec);
+  const auto event = ParseCalendarEvent("Mon *-02-29 *:*:00/0.500000");
+  ASSERT_TRUE(event);
   const auto started = std::chrono::steady_clock::now();
-  EXPECT_EQ(PreviousElapse(*spec, Usec("2199-01-01 00:00:00"), "Test/Summer", zones),
+  EXPECT_EQ(PreviousElapse(*event, Usec("2199-01-01 00:00:00"), "Test/Summer", zones),
             (CalendarElapse{Status::kFound, Usec("2196-02-29 22:59:59.5")}));
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(200));
   EXPECT_LT(zones.asked, 20);

@@ -28,10 +28,10 @@ TimerSchedule Monotonic(const char* base, std::int64_t after) {
   return timer;
 }
 
-TimerSchedule Calendar(std::vector<std::string> specs) {
+TimerSchedule Calendar(std::vector<std::string> expressions) {
   TimerSchedule timer;
   timer.timer = "t.timer";
-  timer.calendar = std::move(specs);
+  timer.calendar = std::move(expressions);
   return timer;
 }
 
@@ -102,7 +102,7 @@ TEST(LatestTimerStart, WithoutAStart) {
       {{}, Kind::kNoTimeSchedule, "no timer"},
       {{TimerSchedule{}}, Kind::kNoTimeSchedule, "a timer without settings"},
       {{Calendar({"2099-*-* 00:00:00"})}, Kind::kNotYetDue, "first start ahead"},
-      {{Calendar({"every day"})}, Kind::kUnreadable, "a specification not understood"},
+      {{Calendar({"every day"})}, Kind::kUnreadable, "an expression not understood"},
       {{zoned}, Kind::kUnreadable, "a zone not known"},
   };
   for (const auto& c : cases) {

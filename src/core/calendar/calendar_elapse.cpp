@@ -1,4 +1,4 @@
-// The previous elapse of a calendar specification: a walk back over the local days, each
+// The previous elapse of a calendar expression: a walk back over the local days, each
 // day that matches the date searched from its latest matching time down.
 #include "core/calendar/calendar_elapse.h"
 
@@ -23,8 +23,8 @@ unsigned DaysInMonth(std::int64_t year, unsigned month) {
 // The offsets of one zone, UTC answered here.
 class ZoneOffsets {
  public:
-  ZoneOffsets(const CalendarSpec& spec, std::string_view defaultZone, TimeZone& zones)
-      : utc_(spec.utc), zone_(spec.zone.empty() ? std::string(defaultZone) : spec.zone),
+  ZoneOffsets(const CalendarEvent& event, std::string_view defaultZone, TimeZone& zones)
+      : utc_(event.utc), zone_(event.zone.empty() ? std::string(defaultZone) : event.zone),
         zones_(zones) {}
   std::optional<std::int64_t> At(std::int64_t unixSeconds) {
     if (utc_) return 0;
@@ -55,14 +55,14 @@ std::optional<std::int64_t> FirstOccurrence(std::int64_t localSeconds, ZoneOffse
 
 // Whether the day of the month matches, "~" days counted back from the month's end as the
 // manager counts them: ~1 is the last day, a count beyond the month's start none.
-bool DayMatches(const CalendarSpec& spec, std::int64_t year, unsigned month, unsigned day) {
-  if (spec.day.empty()) return true;
+bool DayMatches(const CalendarEvent& event, std::int64_t year, unsigned month, unsigned day) {
+  if (event.day.empty()) return true;
   const auto fromEnd = [&](std::int64_t count) -> std::int64_t {
     const std::int64_t value = DaysInMonth(year, month) + 1 - count;
     return value >= 1 ? value : -1;
   };
-  for (CalendarItem item : spec.day) {
-    if (spec.endOfMonth) {
+  for (CalendarItem item : event.day) {
+    if (event.endOfMonth) {
       item.start = fromEnd(item.start);
       if (item.stop >= 0) item.stop = fromEnd(item.stop);
       if (item.stop > 0) std::swap(item.start, item.stop);
@@ -75,18 +75,18 @@ bool DayMatches(const CalendarSpec& spec, std::int64_t year, unsigned month, uns
 
 // The latest time of day (microseconds since midnight) at or before bound that the hour,
 // minute and second components match; -1 for none.
-std::int64_t PreviousTimeOfDay(const CalendarSpec& spec, std::int64_t bound) {
+std::int64_t PreviousTimeOfDay(const CalendarEvent& event, std::int64_t bound) {
   if (bound < 0) return -1;
   const std::int64_t hourBound = bound / (3600 * kSecond);
   const std::int64_t minuteBound = bound / (60 * kSecond) % 60;
   const std::int64_t secondBound = bound % (60 * kSecond);
-  for (std::int64_t h = PreviousMatch(spec.hour, std::min<std::int64_t>(hourBound, 23)); h >= 0;
-       h = PreviousMatch(spec.hour, h - 1)) {
+  for (std::int64_t h = PreviousMatch(event.hour, std::min<std::int64_t>(hourBound, 23)); h >= 0;
+       h = PreviousMatch(event.hour, h - 1)) {
     const std::int64_t minuteLimit = h == hourBound ? minuteBound : 59;
-    for (std::int64_t m = PreviousMatch(spec.minute, minuteLimit); m >= 0;
-         m = PreviousMatch(spec.minute, m - 1)) {
+    for (std::int64_t m = PreviousMatch(event.minute, minuteLimit); m >= 0;
+         m = PreviousMatch(event.minute, m - 1)) {
       const bool bounded = h == hourBound && m == minuteBound;
-      const std::int64_t s = PreviousMatch(spec.second, bounded ? secondBound : 60 * kSecond - 1);
+      const std::int64_t s = PreviousMatch(event.second, bounded ? secondBound : 60 * kSecond - 1);
       if (s >= 0) return (h * 3600 + m * 60) * kSecond + s;
     }
   }
@@ -116,10 +116,10 @@ CivilDate CivilFromDays(std::int64_t days) {
   return {static_cast<std::int64_t>(yoe) + era * 400 + (month <= 2), month, day};
 }
 
-CalendarElapse PreviousElapse(const CalendarSpec& spec, std::int64_t limitUsec,
+CalendarElapse PreviousElapse(const CalendarEvent& event, std::int64_t limitUsec,
                               std::string_view defaultZone, TimeZone& zones) {
   constexpr CalendarElapse kUnknownZone{CalendarElapse::Status::kUnknownZone, 0};
-  ZoneOffsets offsets(spec, defaultZone, zones);
+  ZoneOffsets offsets(event, defaultZone, zones);
   const std::int64_t limitSeconds = FloorDiv(limitUsec, kSecond);
   const auto offset = offsets.At(limitSeconds), dayBefore = offsets.At(limitSeconds - 86'400);
   if (!offset || !dayBefore) return kUnknownZone;
@@ -129,13 +129,13 @@ CalendarElapse PreviousElapse(const CalendarSpec& spec, std::int64_t limitUsec,
   std::int64_t bound = localLimit - days * kDay;
   while (days >= 0) {
     const CivilDate date = CivilFromDays(days);
-    const std::int64_t year = PreviousMatch(spec.year, date.year);
+    const std::int64_t year = PreviousMatch(event.year, date.year);
     if (year < 1970) break;
     if (year < date.year) {
       days = DaysFromCivil(year, 12, 31), bound = kDay - 1;
       continue;
     }
-    const std::int64_t month = PreviousMatch(spec.month, date.month);
+    const std::int64_t month = PreviousMatch(event.month, date.month);
     if (month < 1) {
       days = DaysFromCivil(year, 1, 1) - 1, bound = kDay - 1;
       continue;
@@ -145,10 +145,10 @@ CalendarElapse PreviousElapse(const CalendarSpec& spec, std::int64_t limitUsec,
       days = DaysFromCivil(year, m, DaysInMonth(year, m)), bound = kDay - 1;
       continue;
     }
-    const bool weekday = spec.weekdays >> (days + 3) % 7 & 1;  // 1970-01-01: Thursday
-    if (weekday && DayMatches(spec, date.year, date.month, date.day)) {
-      for (std::int64_t time = PreviousTimeOfDay(spec, bound); time >= 0;
-           time = PreviousTimeOfDay(spec, time - 1)) {
+    const bool weekday = event.weekdays >> (days + 3) % 7 & 1;  // 1970-01-01: Thursday
+    if (weekday && DayMatches(event, date.year, date.month, date.day)) {
+      for (std::int64_t time = PreviousTimeOfDay(event, bound); time >= 0;
+           time = PreviousTimeOfDay(event, time - 1)) {
         const std::int64_t local = days * kDay + time;
         const auto moment = FirstOccurrence(FloorDiv(local, kSecond), offsets);
         if (moment && *moment * kSecond + local % kSecond <= limitUsec) {

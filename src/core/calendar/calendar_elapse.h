@@ -1,12 +1,12 @@
 #pragma once
-// When a calendar specification last elapsed, as a systemd manager counts its elapses:
-// in the specification's zone, a local time that does not exist (skipped by a change to
+// When a calendar expression last elapsed, as a systemd manager counts its elapses:
+// in the expression's zone, a local time that does not exist (skipped by a change to
 // daylight saving) never elapses, and one that occurs twice elapses at its first occurrence.
 
 #include <cstdint>
 #include <string_view>
 
-#include "core/calendar/calendar_spec.h"
+#include "core/calendar/calendar_event.h"
 #include "platform/time_zone.h"
 
 namespace runwarden {
@@ -19,9 +19,9 @@ struct CalendarElapse {
 };
 
 // The latest elapse at or before limitUsec (microseconds since the Unix epoch), kNone when
-// there is none since 1970. defaultZone: the zone of a specification without one ("" for
+// there is none since 1970. defaultZone: the zone of an expression without one ("" for
 // this process's own); zones gives the zones' offsets.
-CalendarElapse PreviousElapse(const CalendarSpec& spec, std::int64_t limitUsec,
+CalendarElapse PreviousElapse(const CalendarEvent& event, std::int64_t limitUsec,
                               std::string_view defaultZone, TimeZone& zones);
 
 // Days since 1970-01-01 of a proleptic Gregorian date, and back.

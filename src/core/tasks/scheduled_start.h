@@ -21,7 +21,7 @@ struct TaskDue {
     NotYetDue,       // the schedule gave no start yet
     NoTimeSchedule,  // only triggers without a time (boot, logon, event, idle)
     NotListed,       // the scheduler could not list the starts: failure says why
-    Unreadable,      // a timer's calendar specification or zone cannot be read
+    Unreadable,      // a timer's calendar expression or zone cannot be read
   };
   Kind kind = Kind::NotYetDue;
   DateTime start = 0;   // the addressed computer's local time (Linux: the checking one's)

@@ -6,7 +6,7 @@
 #include <optional>
 
 #include "core/calendar/calendar_elapse.h"
-#include "core/calendar/calendar_spec.h"
+#include "core/calendar/calendar_event.h"
 
 namespace runwarden {
 namespace {
@@ -66,9 +66,9 @@ ScheduledStart LatestTimerStart(std::span<const TimerSchedule> timers, std::int6
         nowUsec - graceUsec - Signed(timer.randomizedDelayUsec) - Signed(timer.accuracyUsec);
     timeSchedule = timeSchedule || !timer.calendar.empty() || !timer.monotonic.empty();
     for (const std::string& text : timer.calendar) {
-      const std::optional<CalendarSpec> spec = ParseCalendarSpec(text);
-      if (!spec) return {ScheduledStart::Kind::kUnreadable, 0};
-      const CalendarElapse elapse = PreviousElapse(*spec, limit, timer.zone, zones);
+      const std::optional<CalendarEvent> event = ParseCalendarEvent(text);
+      if (!event) return {ScheduledStart::Kind::kUnreadable, 0};
+      const CalendarElapse elapse = PreviousElapse(*event, limit, timer.zone, zones);
       if (elapse.status == CalendarElapse::Status::kUnknownZone) {
         return {ScheduledStart::Kind::kUnreadable, 0};
       }

@@ -15,7 +15,7 @@ struct ScheduledStart {
     kStart,           // unixUsec holds the latest start
     kNotYetDue,       // a time schedule whose first start is still ahead
     kNoTimeSchedule,  // no timer has a calendar or monotonic setting
-    kUnreadable,      // a calendar specification or its zone cannot be read
+    kUnreadable,      // a calendar expression or its zone cannot be read
   };
   Kind kind = Kind::kNoTimeSchedule;
   std::int64_t unixUsec = 0;  // with kStart: microseconds since the Unix epoch

@@ -97,7 +97,7 @@ HResult TakeTimer(const TimerDataAnswers& answers, TimerSchedule& timer, std::st
   startedUnit = reader.Text(answers.unit);
   const bool calendar = ReadEntries<const char*>(
       reader.Reply(answers.calendar), "sst",
-      [&](const char*, const char* spec) { timer.calendar.emplace_back(spec ? spec : ""); });
+      [&](const char*, const char* event) { timer.calendar.emplace_back(event ? event : ""); });
   const bool monotonic = ReadEntries<std::uint64_t>(
       reader.Reply(answers.monotonic), "stt", [&](const char* base, std::uint64_t usec) {
         timer.monotonic.push_back({base, usec});
@@ -113,10 +113,10 @@ HResult TakeStartedUnit(const UnitAnswers& answers, TimerSchedule& timer) {
   return reader.Failed() ? reader.Result() : 0;
 }
 
-// Whether a normalised specification ends in a zone of its own ("... UTC" included).
-bool HasOwnZone(std::string_view spec) {
-  const std::size_t space = spec.rfind(' ');
-  const std::string_view last = space == std::string_view::npos ? "" : spec.substr(space + 1);
+// Whether a normalised expression ends in a zone of its own ("... UTC" included).
+bool HasOwnZone(std::string_view event) {
+  const std::size_t space = event.rfind(' ');
+  const std::string_view last = space == std::string_view::npos ? "" : event.substr(space + 1);
   return last == "UTC" || last.find('/') != std::string_view::npos;
 }
 
@@ -235,7 +235,7 @@ HResult TimerScheduleSource::Read(const std::string& unitName,
     timer.bootUsec = facts_->bootUsec;
     timer.managerStartUsec = facts_->startUsec;
     const bool zoneNeeded = std::any_of(timer.calendar.begin(), timer.calendar.end(),
-                                        [](const std::string& spec) { return !HasOwnZone(spec); });
+                                        [](const std::string& event) { return !HasOwnZone(event); });
     if (zoneNeeded && !facts_->zone) return kFailure;
     timer.zone = facts_->zone.value_or("");
   }

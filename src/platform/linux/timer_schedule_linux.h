@@ -26,7 +26,7 @@ class TimerScheduleSource {
 
   // A timer's own schedule; a service's those of the timers in its TriggeredBy; none for
   // another unit. 0, or the failed call's result code; kFailure for a remote computer
-  // whose zone cannot be read when a calendar specification without a zone needs it.
+  // whose zone cannot be read when a calendar expression without a zone needs it.
   HResult Read(const std::string& unitName, std::vector<TimerSchedule>& schedules);
 
  private:

@@ -1,5 +1,5 @@
 #pragma once
-// A calendar specification in the normalised form a systemd manager gives it
+// A calendar expression in the normalised form a systemd manager gives it
 // (TimersCalendar): "Mon..Fri *-*-* 04:00:00", "*-02~03 00:00:00", "*-*-* *:00/15:00",
 // "2024-*-01 12:00:30.500000 Europe/Berlin".
 
@@ -21,7 +21,7 @@ struct CalendarItem {
 // A component's items; empty matches every value.
 using CalendarComponent = std::vector<CalendarItem>;
 
-struct CalendarSpec {
+struct CalendarEvent {
   std::uint8_t weekdays = 0x7f;  // bit 0 Monday .. bit 6 Sunday
   CalendarComponent year, month, day, hour, minute, second;
   bool endOfMonth = false;  // day counts back from the month's end ("~"): 1 the last day
@@ -29,8 +29,8 @@ struct CalendarSpec {
   std::string zone;  // a zone name of the tz database; "" local
 };
 
-// The specification, or none when it is not in the normalised form.
-std::optional<CalendarSpec> ParseCalendarSpec(std::string_view text);
+// The expression, or none when it is not in the normalised form.
+std::optional<CalendarEvent> ParseCalendarEvent(std::string_view text);
 
 // The largest value at or below limit (and at or above 0) that the component matches, or
 // -1. An empty component matches each value up to its limit.

@@ -1,5 +1,5 @@
-// Reading the normalised calendar specifications of a systemd manager.
-#include "core/calendar/calendar_spec.h"
+// Reading the normalised calendar expressions of a systemd manager.
+#include "core/calendar/calendar_event.h"
 
 #include <array>
 #include <charconv>
@@ -89,29 +89,29 @@ std::optional<std::uint8_t> Weekdays(std::string_view text) {
 
 }  // namespace
 
-std::optional<CalendarSpec> ParseCalendarSpec(std::string_view text) {
+std::optional<CalendarEvent> ParseCalendarEvent(std::string_view text) {
   std::vector<std::string_view> words = Split(text, ' ');
-  CalendarSpec spec;
+  CalendarEvent event;
   if (!words.empty() && words[0].size() >= 3 && words[0].find('-') == std::string_view::npos) {
     const auto weekdays = Weekdays(words[0]);
     if (!weekdays) return std::nullopt;
-    spec.weekdays = *weekdays;
+    event.weekdays = *weekdays;
     words.erase(words.begin());
   }
   if (words.size() < 2 || words.size() > 3) return std::nullopt;
   if (words.size() == 3) {
     if (words[2] == "UTC") {
-      spec.utc = true;
+      event.utc = true;
     } else if (words[2].find('/') != std::string_view::npos) {
-      spec.zone = words[2];
+      event.zone = words[2];
     }  // else the local zone's abbreviation, which names the local zone
   }
   // year-month-day, or year-month~day counted from the month's end.
   std::string_view date = words[0];
   const std::size_t tilde = date.find('~');
-  spec.endOfMonth = tilde != std::string_view::npos;
+  event.endOfMonth = tilde != std::string_view::npos;
   std::vector<std::string_view> dateParts;
-  if (spec.endOfMonth) {
+  if (event.endOfMonth) {
     dateParts = Split(date.substr(0, tilde), '-');
     dateParts.push_back(date.substr(tilde + 1));
   } else {
@@ -123,13 +123,13 @@ std::optional<CalendarSpec> ParseCalendarSpec(std::string_view text) {
        day = Component(dateParts[2], false), hour = Component(timeParts[0], false),
        minute = Component(timeParts[1], false), second = Component(timeParts[2], true);
   if (!year || !month || !day || !hour || !minute || !second) return std::nullopt;
-  spec.year = *year;
-  spec.month = *month;
-  spec.day = *day;
-  spec.hour = *hour;
-  spec.minute = *minute;
-  spec.second = *second;
-  return spec;
+  event.year = *year;
+  event.month = *month;
+  event.day = *day;
+  event.hour = *hour;
+  event.minute = *minute;
+  event.second = *second;
+  return event;
 }
 
 std::int64_t PreviousMatch(const CalendarComponent& component, std::int64_t limit) {
