@@ -10,7 +10,7 @@ source tests/e2e/lib/common.sh
 require_built build/linux/calendar_oracle_probe
 require_tool systemd-analyze
 
-# ZONE|BASE (in ZONE)|ITERATIONS|SPECIFICATION
+# ZONE|BASE (in ZONE)|ITERATIONS|EXPRESSION
 rows=$(cat <<'ROWS'
 UTC|2002-12-01 00:00:00|8|2003-03-05 05:40
 UTC|2002-12-01 00:00:00|8|2003-03-05 05:40 UTC
